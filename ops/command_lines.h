@@ -1,0 +1,38 @@
+// The programming tool's command lines, built as text only.
+#ifndef LOADER_COMMAND_LINES_H
+#define LOADER_COMMAND_LINES_H
+
+#include <stddef.h>
+
+enum {
+    QUOTED_PATH_CAPACITY = 262,
+    COMMAND_LINE_CAPACITY = 1200
+};
+
+#define TOOL_PREFIX_TEXT        "xc3sprog.exe -c ftdi -v "
+#define TOOL_RECONFIGURE        TOOL_PREFIX_TEXT "-R"
+#define TOOL_HELPER_INTERNAL    TOOL_PREFIX_TEXT "xc3s400an.bit:w"
+#define TOOL_HELPER_EXTERNAL    TOOL_PREFIX_TEXT "vlrext.bit:w"
+
+// The path between double quotes, so that a path with blanks reaches the tool as one argument.
+void BuildQuotedPath(const char* path, char* out, size_t capacity);
+
+// "…-v " + quoted path + ":w": the bitstream into the FPGA.
+void BuildFpgaLoadCommand(const char* quotedPath, char* out, size_t capacity);
+
+// "…-v -I " + quoted path + ":w": the bitstream into the flash that the helper bitstream opened.
+void BuildFlashWriteCommand(const char* quotedPath, char* out, size_t capacity);
+
+// What a Read of one flash needs: its file, its three command lines and its result line.
+struct ReadSource {
+    const char* fileName;
+    const char* helperCommand;
+    const char* readCommand;
+    const char* loadBackCommand;
+    const char* resultLine;
+};
+
+// external != 0: the external flash, otherwise the internal one.
+const ReadSource* GetReadSource(int external);
+
+#endif
