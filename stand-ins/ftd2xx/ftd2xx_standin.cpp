@@ -47,6 +47,19 @@ static void FormatUnsigned(char* dst, size_t cap, unsigned long long value)
 // copy the DLL next to the program under test and expect the files to follow it.
 static BOOL PathBesideModule(const char* name, char* out, size_t cap)
 {
+    // A test that runs the program in its own process shares the build folder with other tests;
+    // STANDIN_DIR points the stand-ins at a folder of that test's own.
+    char folder[MAX_PATH + 1];
+    DWORD folderLength = GetEnvironmentVariableA("STANDIN_DIR", folder, sizeof(folder));
+    if (folderLength > 0 && folderLength < sizeof(folder)) {
+        if (folderLength + strlen(name) + 2 > cap)
+            return FALSE;
+        CopyText(out, cap, folder);
+        if (folder[folderLength - 1] != '\\')
+            AppendText(out, cap, "\\");
+        AppendText(out, cap, name);
+        return TRUE;
+    }
     HMODULE self = NULL;
     if (!GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
                             (LPCSTR)(void*)&CableDeviceCount, &self))
