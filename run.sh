@@ -1,0 +1,45 @@
+#!/usr/bin/env bash
+# Builds the loader, lays out a demo Program directory with the stand-ins, and starts it under Wine.
+set -euo pipefail
+cd "$(dirname "$0")"
+scripts/ensure-deps.sh
+
+cmake --preset win64 >/dev/null
+cmake --build --preset win64 --target loader standin_ftd2xx standin_xc3sprog
+
+demo=build/demo
+mkdir -p "$demo"
+cp "build/win64/VLR Loader.exe" build/win64/stand-ins/ftd2xx.dll build/win64/stand-ins/xc3sprog.exe "$demo/"
+printf '[Driver]\r\nCount=1\r\nDescription0=Vellora USB JTAG Cable\r\n' > "$demo/ftd2xx-standin.ini"
+: > "$demo/xc3s400an.bit"
+: > "$demo/vlrext.bit"
+[ -f "$demo/sample.bit" ] || head -c 4096 /dev/urandom > "$demo/sample.bit"
+printf '@echo off\r\necho VLR Loader: put the card on USB, choose a .bit file, choose a destination, press Load.\r\n' > "$demo/Help.bat"
+
+. scripts/wine-env.sh
+if [ -n "${DISPLAY:-}" ]; then
+    start_wine
+    trap '"$WINESERVER" -k >/dev/null 2>&1 || true' EXIT
+    (cd "$demo" && "$WINE64" "VLR Loader.exe" sample.bit) || true
+    exit 0
+fi
+
+start_display --headless
+trap stop_wine_and_display EXIT
+start_wine
+(cd "$demo" && "$WINE64" "VLR Loader.exe" sample.bit >/dev/null 2>&1 &)
+window=""
+for _ in $(seq 100); do
+    # The caption ends in a line break, so the window is found by its program and its size.
+    window=$(xwininfo -root -tree 2>/dev/null | awk '$1 ~ /^0x/ {id=$1} /\("vlr loader.exe" "vlr loader.exe"\)  [0-9][0-9][0-9]+x/ {print id; exit}' || true)
+    [ -n "$window" ] && break
+    sleep 0.2
+done
+sleep 1
+if [ -n "$window" ]; then
+    import -window "$window" "$demo/screenshot.png"
+else
+    import -window root "$demo/screenshot.png"
+fi
+"$WINESERVER" -k >/dev/null 2>&1 || true
+echo "No display: the Main window ran under Xvfb; its picture is in $demo/screenshot.png"
