@@ -7,6 +7,11 @@ void BuildQuotedPath(const char* path, char* out, size_t capacity)
 {
     CopyText(out, capacity, "\"");
     AppendText(out, capacity, path);
+    // Backslashes right before a quote escape it for the tool's argument parser: a folder path
+    // ending in "\\" would swallow the closing quote. Doubled, they stand for themselves.
+    size_t length = BoundedLength(path, PATH_CAPACITY);
+    for (size_t i = length; i > 0 && path[i - 1] == '\\'; --i)
+        AppendText(out, capacity, "\\");
     AppendText(out, capacity, "\"");
 }
 

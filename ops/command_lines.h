@@ -5,7 +5,8 @@
 #include <stddef.h>
 
 enum {
-    QUOTED_PATH_CAPACITY = 262,
+    // Two quotes and the path, whose trailing backslashes may be doubled.
+    QUOTED_PATH_CAPACITY = 2 * 259 + 3,
     COMMAND_LINE_CAPACITY = 1200
 };
 
@@ -14,7 +15,8 @@ enum {
 #define TOOL_HELPER_INTERNAL    TOOL_PREFIX_TEXT "xc3s400an.bit:w"
 #define TOOL_HELPER_EXTERNAL    TOOL_PREFIX_TEXT "vlrext.bit:w"
 
-// The path between double quotes, so that a path with blanks reaches the tool as one argument.
+// The path between double quotes, so that a path with blanks reaches the tool as one argument;
+// trailing backslashes are doubled so that they do not escape the closing quote.
 void BuildQuotedPath(const char* path, char* out, size_t capacity);
 
 // "…-v " + quoted path + ":w": the bitstream into the FPGA.

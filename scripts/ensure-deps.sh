@@ -4,7 +4,7 @@ set -euo pipefail
 
 packages=(
     g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix binutils-mingw-w64
-    wine64 xvfb googletest cmake make g++ imagemagick x11-utils
+    wine64 xvfb googletest cmake make g++ imagemagick x11-utils clang libclang-rt-14-dev
 )
 missing=()
 for p in "${packages[@]}"; do
