@@ -73,8 +73,9 @@ static BOOL InitMainWindow(HWND window)
     ReadSettingStringTo(SECTION_FILES, KEY_LAST_FILE, SETTINGS_MISSING,
                         g_state.bitstreamPath, sizeof g_state.bitstreamPath);
     SetDlgItemTextA(window, IDC_BITSTREAM_COMBO, g_state.bitstreamPath);
+    // Every Settings read goes through a buffer of PATH_CAPACITY, the title's included.
     ReadSettingStringTo(SECTION_FILES, KEY_LAST_FILE_TITLE, SETTINGS_MISSING,
-                        g_state.bitstreamTitle, sizeof g_state.bitstreamTitle);
+                        g_state.bitstreamTitle, PATH_CAPACITY);
     if (g_state.associatedFile[0] != '\0')
         ApplyAssociatedFile(window);
 

@@ -90,7 +90,7 @@ TEST(CommandLine, RemainderFollowsTheProgramName)
         { "\"C:\\Program Files\\VLR Loader.exe", "" },
         { "\"C:\\VLR.exe\"arg", "arg" },
         { "loader.exe \t\x01\x1f arg", "arg" },
-        { "C:\\L\xe9ader.exe arg", "arg" },
+        { "C:\\L\xe9" "ader.exe arg", "arg" },
         { "loader.exe", "" },
     };
     for (const auto& c : cases)
