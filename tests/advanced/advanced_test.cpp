@@ -27,6 +27,16 @@ static std::string VisiblePictures(HWND w)
     return shown;
 }
 
+// The Open dialog's file name field: edt1, or the edit inside cmb13 (nested in a ComboBoxEx under Wine).
+static BOOL CALLBACK FileNameEdit(HWND child, LPARAM found)
+{
+    char name[16];
+    int id = GetDlgCtrlID(child);
+    if (GetClassNameA(child, name, sizeof name) && lstrcmpiA(name, "Edit") == 0 && (id == 0x047C || id == 0x0480))
+        *(HWND*)found = child;
+    return *(HWND*)found == NULL;
+}
+
 class Advanced : public ::testing::Test {
 protected:
     std::string dir, ini;
@@ -53,9 +63,8 @@ protected:
         HWND dialog = FindProcessWindow(Pid(), "#32770", 5000);
         ASSERT_NE(dialog, (HWND)NULL);
         EXPECT_EQ(WindowText(dialog), "Select file bitstream: ");
-        HWND edit = FindWindowExA(GetDlgItem(dialog, 0x047C), NULL, "Edit", NULL);
-        if (edit == NULL)
-            edit = GetDlgItem(dialog, 0x0480);
+        HWND edit = NULL;
+        EnumChildWindows(dialog, FileNameEdit, (LPARAM)&edit);
         ASSERT_NE(edit, (HWND)NULL);
         SendMessageA(edit, WM_SETTEXT, 0, (LPARAM)typed.c_str());
         PostMessageA(dialog, WM_COMMAND, button, 0);
