@@ -1,0 +1,78 @@
+// Yardstick for one tool run: a windowed program without console that starts the tool as the loader does.
+#include <windows.h>
+
+enum { RUN_TOOL = WM_APP + 1 };
+
+static char g_commandLine[1200];
+
+// The loader's way, without anything around it: hidden, idle priority, waited for, handles closed.
+static void RunToolOnce(void)
+{
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESHOWWINDOW;
+    startup.wShowWindow = SW_HIDE;
+    PROCESS_INFORMATION process = {};
+    char line[sizeof g_commandLine];
+    lstrcpyA(line, g_commandLine);
+    if (!CreateProcessA(NULL, line, NULL, NULL, FALSE, IDLE_PRIORITY_CLASS, NULL, NULL, &startup, &process))
+        return;
+    WaitForSingleObject(process.hProcess, INFINITE);
+    CloseHandle(process.hProcess);
+    CloseHandle(process.hThread);
+}
+
+static LRESULT CALLBACK RunnerProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == RUN_TOOL) {
+        RunToolOnce();
+        return 1;
+    }
+    if (message == WM_CLOSE) {
+        DestroyWindow(window);
+        return 0;
+    }
+    if (message == WM_DESTROY) {
+        PostQuitMessage(0);
+        return 0;
+    }
+    return DefWindowProcA(window, message, wParam, lParam);
+}
+
+// Everything after the program's own (quoted) name is the tool's command line.
+static const char* ArgumentText(const char* line)
+{
+    if (*line == '"') {
+        ++line;
+        while (*line != '\0' && *line != '"')
+            ++line;
+        if (*line == '"')
+            ++line;
+    } else {
+        while (*line != '\0' && *line != ' ')
+            ++line;
+    }
+    while (*line == ' ')
+        ++line;
+    return line;
+}
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
+{
+    lstrcpynA(g_commandLine, ArgumentText(GetCommandLineA()), sizeof g_commandLine);
+    WNDCLASSA windowClass = {};
+    windowClass.lpfnWndProc = RunnerProc;
+    windowClass.hInstance = instance;
+    windowClass.lpszClassName = "BareToolRunner";
+    if (!RegisterClassA(&windowClass))
+        return 1;
+    // Hidden: the bench finds it by process and class and sends it RUN_TOOL.
+    if (CreateWindowA("BareToolRunner", "", WS_OVERLAPPED, 0, 0, 10, 10, NULL, NULL, instance, NULL) == NULL)
+        return 1;
+    MSG message;
+    while (GetMessageA(&message, NULL, 0, 0) > 0) {
+        TranslateMessage(&message);
+        DispatchMessageA(&message);
+    }
+    return 0;
+}
