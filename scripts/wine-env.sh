@@ -28,6 +28,15 @@ start_wine() {
     # Wine's background services start with the first program of a session and keep its output
     # open; starting them here, detached, keeps them off the pipes of the test runner.
     "$WINE64" wineboot -i >/dev/null 2>&1 </dev/null || true
+    # Without a window manager (our own Xvfb), every window that Wine hides or destroys waits for
+    # one for about two seconds; unmanaged windows don't. On a real desktop the manager frames them.
+    local key='HKCU\Software\Wine\X11 Driver'
+    if [ -n "$STARTED_XVFB" ]; then
+        grep -q '"Managed"="N"' "$WINEPREFIX/user.reg" 2>/dev/null ||
+            "$WINE64" reg add "$key" /v Managed /d N /f >/dev/null 2>&1 </dev/null || true
+    elif grep -q '"Managed"="N"' "$WINEPREFIX/user.reg" 2>/dev/null; then
+        "$WINE64" reg delete "$key" /v Managed /f >/dev/null 2>&1 </dev/null || true
+    fi
 }
 
 stop_wine_and_display() {
