@@ -1,0 +1,178 @@
+// Bad input, faults and a long session, each through the real program in a fresh Program directory.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "test_support.h"
+
+#include <psapi.h>
+#include <winternl.h>
+
+using namespace testing_support;
+
+static const std::string kLoaded = " loaded into FPGA\r\n";
+
+static bool EndsWith(const std::string& text, const std::string& end)
+{ return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0; }
+
+// A Program directory with one cable and "top.bit", and the loader started in it.
+struct Session {
+    std::string dir, ini, bitstream;
+    LoaderProcess loader = {};
+    HWND w = NULL;
+    explicit Session(const char* tag, bool withTool = true)
+        : dir(LayOutProgramDirectory(tag, withTool)), ini(dir + "VLR Loader.ini"), bitstream(dir + "top.bit")
+    { WriteFileText(bitstream, "bits"); }
+    ~Session() { CloseLoader(loader); }
+    bool Start(const std::string& argument = "") { return (w = (loader = StartLoader(dir, argument)).window) != NULL; }
+    std::string Load(const std::string& path)
+    { SetDlgItemTextA(w, 4003, path.c_str()); Command(w, 4001); return ControlText(w, 4009); }
+    // Proof of a usable program: a Load into the FPGA reports its file, then the close command ends with 0.
+    void LoadAndClose(const std::string& path, const std::string& name)
+    {
+        ASSERT_EQ(WaitForSingleObject(loader.info.hProcess, 0), (DWORD)WAIT_TIMEOUT);
+        EXPECT_TRUE(EndsWith(Load(path), "XC3SProg done.\r\n" + name + kLoaded)) << ControlText(w, 4009);
+        EXPECT_EQ(IniRead(ini, "Files", "LastFile"), path);
+        EXPECT_EQ(IniRead(ini, "Directories", "DefDir"), dir);
+        PostMessageA(w, WM_CLOSE, 0, 0);
+        EXPECT_EQ(WaitForExit(loader), 0u);
+    }
+};
+
+TEST(BadInput, JunkOrUnwritableSettingsAndAnOverlongArgumentLeaveTheProgramWorking)
+{
+    // files: lines inside the one valid [Files] section; junk: text after the valid sections.
+    // DDList#1 already names the bitstream, so that the Load's push writes nothing: a push through
+    // 9999 entries rewrites the file 9999 times and takes over a minute under Wine.
+    // Under Wine as root a read-only attribute does not stop writes; a handle that denies others write
+    // access makes every Settings write fail there as on Windows, while reads still work.
+    const struct { const char* name; std::string files, junk; int rows; bool lock{}, longArg{}; } cases[] = {
+        {"binary", "DDListMax=0\r\n", std::string("[J]\r\nA=\x00\x01\xFF\xFE\x7F\r\n\xFF\x00\xFF\r\n", 19), 10},
+        {"long lines", "DDListMax=-5\r\n", std::string(10000, 'x') + "\r\nA=" + std::string(10000, 'y'), 10},
+        {"section twice", "DDListMax=abc\r\n", "[Files]\r\nLastFile=C:\\other.bit\r\nDDListMax=3\r\n", 10},
+        {"position", "DDListMax=99999\r\n", "[DlgPosition]\r\nX=abc\r\nY=99999999999999\r\n", 9999},
+        {"unwritable", "", "", 10, true},
+        {"argument of 5000 characters", "", "", 10, false, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Session s("bad");
+        const std::string text = "[Files]\r\n" + c.files + "LastFile=" + s.bitstream + "\r\nDDList#1=" + s.bitstream +
+            "\r\nAssociatedFile=\r\nLastFileTitle=keep me\r\n[Directories]\r\nDefDir=" + s.dir + "\r\n[Advanced]\r\n"
+            "Load_FPGA_after_loading_Flash=true\r\nLoad_FPGA_after_reading_Flash=TRUE\r\n" + c.junk;
+        WriteFileText(s.ini, text);
+        HANDLE held = c.lock ? CreateFileA(s.ini.c_str(), GENERIC_READ, FILE_SHARE_READ, 0, OPEN_EXISTING, 0, 0) : NULL;
+        ASSERT_NE(held, INVALID_HANDLE_VALUE);
+        ASSERT_TRUE(s.Start(c.longArg ? "\"C:\\" + std::string(4996, 'a') + "\"" : ""));
+        EXPECT_EQ(SendDlgItemMessageA(s.w, 4003, CB_GETCOUNT, 0, 0), c.rows);
+        EXPECT_EQ(ControlText(s.w, 4003), s.bitstream);
+        EXPECT_EQ(IsDlgButtonChecked(s.w, 4026), (UINT)BST_UNCHECKED);
+        EXPECT_EQ(IsDlgButtonChecked(s.w, 4027), (UINT)BST_CHECKED);
+        s.LoadAndClose(s.bitstream, "top.bit");
+        EXPECT_EQ(IniRead(s.ini, "Files", "AssociatedFile"), "");
+        EXPECT_EQ(IniRead(s.ini, "Advanced", "Load_FPGA_after_loading_Flash"), "true");
+        EXPECT_EQ(IniRead(s.ini, "Advanced", "Load_FPGA_after_reading_Flash"), "TRUE");
+        EXPECT_EQ(IniRead(s.ini, "Files", "LastFileTitle"), "keep me");
+        if (c.lock) {
+            CloseHandle(held);
+            EXPECT_EQ(ReadFileText(s.ini), text);
+        }
+    }
+}
+
+// Loads path, whose folders exist: the tool must get it as one quoted argument, the Settings file whole.
+static void LoadsUnusualPath(Session& s, const std::string& path, const std::string& name)
+{
+    WriteFileText(path, "bits");
+    ASSERT_TRUE(s.Start());
+    s.LoadAndClose(path, name);
+    EXPECT_TRUE(EndsWith(ReadFileText(s.dir + "xc3sprog-calls.log"), "xc3sprog.exe -c ftdi -v \"" + path + "\":w\r\n"));
+}
+
+TEST(UnusualPaths, PathOf259CharactersWithBlanksReachesTheToolWhole)
+{
+    Session s("longpath");
+    std::string folder = s.dir;
+    for (int i = 1; folder.size() < 200; ++i)
+        CreateDirectoryA((folder += "folder with blanks " + std::to_string(i) + "\\").c_str(), NULL);
+    std::string name = "my design " + std::string(259 - folder.size() - 14, 'x') + ".bit";
+    LoadsUnusualPath(s, folder + name, name);
+}
+
+TEST(UnusualPaths, AnsiCharactersBeyondAsciiRoundTrip)
+{
+    if (GetACP() != 1252)
+        GTEST_SKIP() << "the ANSI code page is " << GetACP() << ", not 1252, so \\xFC is not u-umlaut";
+    Session s("ansi");
+    CreateDirectoryA((s.dir + "B\xFCro").c_str(), NULL);
+    LoadsUnusualPath(s, s.dir + "B\xFCro\\top.bit", "top.bit");
+}
+
+TEST(Faults, ToolAndDriverFailuresLeaveTheProgramRunningAndItRecovers)
+{
+    // With Load enabled the status box is that of a Load, else the detection report.
+    const struct { const char* name; bool withTool; const char* tool, *driver; std::string status; } cases[] = {
+        {"tool missing", false, "", "Count=1", "Run XC3SProg failed!\r\nIO Error\r\n"},
+        {"tool fails", true, "ExitCode=-1\r\n", "Count=1", "XC3SProg failed with exit code -1.\r\nIO Error\r\n"},
+        {"driver fails", true, "", "CountStatus=5", "Devices found: IO Error!\r\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Session s("fault", c.withTool);
+        ConfigureTool(s.dir, c.tool);
+        WriteFileText(s.dir + "ftd2xx-standin.ini", std::string("[Driver]\r\n") + c.driver + "\r\n");
+        ASSERT_TRUE(s.Start());
+        std::string status = IsControlEnabled(s.w, 4001) ? s.Load(s.bitstream) : ControlText(s.w, 4009);
+        EXPECT_TRUE(EndsWith(status, c.status)) << status;
+        // Once the fault is repaired, a Refresh must bring the program back to work.
+        CopyFileA((ExeDirectory() + "stand-ins\\xc3sprog.exe").c_str(), (s.dir + "xc3sprog.exe").c_str(), FALSE);
+        ConfigureTool(s.dir, "");
+        ConfigureCables(s.dir, 1);
+        Command(s.w, 4011);
+        s.LoadAndClose(s.bitstream, "top.bit");
+    }
+}
+
+// Handles held by process pid, from the system-wide list: Wine leaves GetProcessHandleCount at 0.
+static DWORD HandleCount(DWORD pid)
+{
+    struct Entry { ULONG pid; BYTE type, flags; USHORT handle; PVOID object; ACCESS_MASK access; };
+    std::vector<ULONG_PTR> list(1 << 14);  // a ULONG count, padded to the entries' alignment, then the entries
+    while (NtQuerySystemInformation(SYSTEM_INFORMATION_CLASS(16), list.data(), ULONG(list.size() * sizeof(ULONG_PTR)),
+                                    NULL) == NTSTATUS(0xC0000004L))
+        list.assign(list.size() * 2, 0);
+    const Entry* entries = (const Entry*)(list.data() + 1);
+    return (DWORD)std::count_if(entries, entries + (ULONG)list[0], [pid](const Entry& e) { return e.pid == pid; });
+}
+
+// Private bytes: PagefileUsage equals PrivateUsage on Windows, and Wine fills only the former.
+static SIZE_T PrivateBytes(HANDLE process)
+{
+    PROCESS_MEMORY_COUNTERS memory = {};
+    return GetProcessMemoryInfo(process, &memory, sizeof memory) ? memory.PagefileUsage : 0;
+}
+
+TEST(LongSession, ThousandLoadsAndHundredRefreshesLeakNothing)
+{
+    Session s("session");
+    ASSERT_TRUE(s.Start());
+    unsigned long long started = GetTickCount(), pid = s.loader.info.dwProcessId, handles = 0, memory = 0;
+    for (int load = 1; load <= 1010; ++load) {
+        std::string status = s.Load(s.bitstream);
+        if (load % 10 != 0)
+            continue;
+        size_t lines = 0;
+        for (size_t at = 0; (at = status.find(kLoaded, at)) != std::string::npos; ++at)
+            ++lines;
+        ASSERT_EQ(lines, 10u) << "after Load " << load << ": " << status;
+        Command(s.w, 4011);
+        if (load == 10)  // measured after a warm-up, not from cold
+            handles = HandleCount(pid), memory = PrivateBytes(s.loader.info.hProcess);
+    }
+    printf("[ 1010 Loads and 101 Refreshes took %llu ms ]\n", GetTickCount() - started);
+    ASSERT_TRUE(handles > 0 && memory > 0);
+    EXPECT_LE(HandleCount(pid), handles + 10);
+    EXPECT_LE(PrivateBytes(s.loader.info.hProcess), memory + 2 * 1024 * 1024);
+    EXPECT_EQ(IniRead(s.ini, "Files", "DDList#1"), s.bitstream);
+    s.LoadAndClose(s.bitstream, "top.bit");
+}
