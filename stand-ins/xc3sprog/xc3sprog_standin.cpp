@@ -1,53 +1,10 @@
 // Test stand-in for the programming tool: logs each run, prints tool-like output, obeys an INI file beside it.
-#include <windows.h>
-#include <stdlib.h>
-#include <string.h>
+#include "../standin_common.h"
 
 // The command line is taken raw from GetCommandLineA; the runtime must not expand wildcards in it.
 int _dowildcard = 0;
 
 static const char kSection[] = "Tool";
-
-static void CopyText(char* dst, size_t cap, const char* src)
-{
-    size_t n = strlen(src);
-    if (n >= cap)
-        n = cap - 1;
-    memcpy(dst, src, n);
-    dst[n] = '\0';
-}
-
-static void AppendText(char* dst, size_t cap, const char* src)
-{
-    size_t used = strlen(dst);
-    if (used + 1 >= cap)
-        return;
-    CopyText(dst + used, cap - used, src);
-}
-
-static void FormatUnsigned(char* dst, size_t cap, unsigned long long value)
-{
-    char rev[24];
-    int n = 0;
-    do {
-        rev[n++] = (char)('0' + value % 10);
-        value /= 10;
-    } while (value != 0 && n < (int)sizeof(rev));
-    size_t i = 0;
-    while (n > 0 && i + 1 < cap)
-        dst[i++] = rev[--n];
-    dst[i] = '\0';
-}
-
-static void FormatSigned(char* dst, size_t cap, long long value)
-{
-    if (value < 0 && cap > 1) {
-        dst[0] = '-';
-        FormatUnsigned(dst + 1, cap - 1, 0ULL - (unsigned long long)value);
-    } else {
-        FormatUnsigned(dst, cap, (unsigned long long)value);
-    }
-}
 
 // Console output goes through WriteFile so it lands in whichever console the tool inherited,
 // exactly where the loader's console window expects the real tool's text.
@@ -76,59 +33,6 @@ static unsigned long long NowMs()
     u.LowPart = ft.dwLowDateTime;
     u.HighPart = ft.dwHighDateTime;
     return u.QuadPart / 10000ULL;
-}
-
-static BOOL PathBesideExe(const char* name, char* out, size_t cap)
-{
-    // A test that runs the program in its own process shares the build folder with other tests;
-    // STANDIN_DIR points the stand-ins at a folder of that test's own.
-    char folder[MAX_PATH + 1];
-    DWORD folderLength = GetEnvironmentVariableA("STANDIN_DIR", folder, sizeof(folder));
-    if (folderLength > 0 && folderLength < sizeof(folder)) {
-        if (folderLength + strlen(name) + 2 > cap)
-            return FALSE;
-        CopyText(out, cap, folder);
-        if (folder[folderLength - 1] != '\\')
-            AppendText(out, cap, "\\");
-        AppendText(out, cap, name);
-        return TRUE;
-    }
-    char path[MAX_PATH + 1];
-    DWORD len = GetModuleFileNameA(NULL, path, MAX_PATH);
-    if (len == 0 || len >= MAX_PATH)
-        return FALSE;
-    path[len] = '\0';
-    char* slash = strrchr(path, '\\');
-    char* other = strrchr(path, '/');
-    if (other != NULL && (slash == NULL || other > slash))
-        slash = other;
-    if (slash == NULL)
-        return FALSE;
-    slash[1] = '\0';
-    if (strlen(path) + strlen(name) + 1 > cap)
-        return FALSE;
-    CopyText(out, cap, path);
-    AppendText(out, cap, name);
-    return TRUE;
-}
-
-// GetPrivateProfileIntA cannot return negative values; exit codes may be negative, so parse the text.
-static long long ReadIniNumberOr(const char* ini, const char* key, long long fallback)
-{
-    char text[64];
-    if (ini == NULL)
-        return fallback;
-    GetPrivateProfileStringA(kSection, key, "", text, sizeof(text), ini);
-    const char* p = text;
-    while (*p == ' ' || *p == '\t')
-        p++;
-    char* end = NULL;
-    long long v;
-    if (p[0] == '0' && (p[1] == 'x' || p[1] == 'X'))
-        v = (long long)strtoull(p + 2, &end, 16);
-    else
-        v = strtoll(p, &end, 10);
-    return end == p ? fallback : v;
 }
 
 // Splits a command line the way the Microsoft C runtime does (quotes group blanks,
@@ -257,7 +161,7 @@ static void ActOnArguments(const char* commandLine, const char* readContent)
 static void LogRun(unsigned long long startMs, unsigned long long endMs, long long exitCode, const char* commandLine)
 {
     char logPath[MAX_PATH + 64];
-    if (!PathBesideExe("xc3sprog-calls.log", logPath, sizeof(logPath)))
+    if (!PathBesideModule(NULL, "xc3sprog-calls.log", logPath, sizeof(logPath)))
         return;
 
     char dir[MAX_PATH + 1];
@@ -317,10 +221,10 @@ int main()
         commandLine = "";
 
     char iniBuf[MAX_PATH + 64];
-    const char* ini = PathBesideExe("xc3sprog-standin.ini", iniBuf, sizeof(iniBuf)) ? iniBuf : NULL;
+    const char* ini = PathBesideModule(NULL, "xc3sprog-standin.ini", iniBuf, sizeof(iniBuf)) ? iniBuf : NULL;
 
-    long long exitCode = ReadIniNumberOr(ini, "ExitCode", 0);
-    long long waitMs = ReadIniNumberOr(ini, "WaitMs", 0);
+    long long exitCode = ReadIniNumberOr(ini, kSection, "ExitCode", 0);
+    long long waitMs = ReadIniNumberOr(ini, kSection, "WaitMs", 0);
     char failWhen[1024] = "";
     char readContent[4096] = "FLASHDATA";
     if (ini != NULL) {
@@ -328,7 +232,7 @@ int main()
         GetPrivateProfileStringA(kSection, "ReadContent", "FLASHDATA", readContent, sizeof(readContent), ini);
     }
     if (failWhen[0] != '\0' && strstr(commandLine, failWhen) != NULL)
-        exitCode = ReadIniNumberOr(ini, "FailCode", 1);
+        exitCode = ReadIniNumberOr(ini, kSection, "FailCode", 1);
 
     Print("XC3SPROG stand-in (c) test build\r\n");
     Print("Command line: ");
