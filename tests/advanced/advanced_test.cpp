@@ -1,123 +1,89 @@
 // The file chooser, Read flash to file, the Tool console and the About box, driven in the real program.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "test_support.h"
 
 using namespace testing_support;
 
-template <class Condition> static bool WaitFor(Condition condition, DWORD ms = 5000)
+// Opens the chooser, types a name into the Open dialog and presses OK or Cancel.
+static void Choose(const Session& s, const std::string& typed, int button)
 {
-    for (DWORD started = GetTickCount(); !condition(); Sleep(20))
-        if (GetTickCount() - started > ms)
-            return false;
-    return true;
+    PostMessageA(s.w, WM_COMMAND, 4004, 0);
+    HWND dialog = FindProcessWindow(s.process.dwProcessId, "#32770", 5000);
+    ASSERT_NE(dialog, (HWND)NULL);
+    EXPECT_EQ(WindowText(dialog), "Select file bitstream: ");
+    // The file name field: edt1, or the edit inside cmb13 (a ComboBoxEx holding a ComboBox under Wine).
+    HWND edit = GetDlgItem(dialog, 0x0480), combo = GetDlgItem(dialog, 0x047C);
+    for (; edit == NULL && combo != NULL; combo = GetWindow(combo, GW_CHILD))
+        edit = FindWindowExA(combo, NULL, "Edit", NULL);
+    ASSERT_NE(edit, (HWND)NULL);
+    SendMessageA(edit, WM_SETTEXT, 0, (LPARAM)typed.c_str());
+    PostMessageA(dialog, WM_COMMAND, button, 0);
+    ASSERT_TRUE(WaitFor([&] { return !IsWindow(dialog); }));
+    WindowText(s.w);  // the chooser has finished once the window answers again
 }
 
-class Advanced : public ::testing::Test {
-protected:
-    std::string dir, ini;
-    LoaderProcess loader = {};
-    HWND w = NULL;
-
-    void Start(bool withTool = true, const std::string& cwd = "")
-    {
-        dir = LayOutProgramDirectory("adv", withTool);
-        ini = dir + "VLR Loader.ini";
-        WriteFileText(dir + "design.bit", "BITS");
-        loader = StartLoader(dir, "", cwd);
-        ASSERT_NE(w = loader.window, (HWND)NULL);
-    }
-    void TearDown() override { CloseLoader(loader); }
-    void Click(int id) { SendMessageA(GetDlgItem(w, id), BM_CLICK, 0, 0); }
-
-    // Opens the chooser, types a name into the Open dialog and presses OK or Cancel.
-    void Choose(const std::string& typed, int button)
-    {
-        PostMessageA(w, WM_COMMAND, 4004, 0);
-        HWND dialog = FindProcessWindow(loader.info.dwProcessId, "#32770", 5000);
-        ASSERT_NE(dialog, (HWND)NULL);
-        EXPECT_EQ(WindowText(dialog), "Select file bitstream: ");
-        // The file name field: edt1, or the edit inside cmb13 (a ComboBoxEx holding a ComboBox under Wine).
-        HWND edit = GetDlgItem(dialog, 0x0480), combo = GetDlgItem(dialog, 0x047C);
-        for (; edit == NULL && combo != NULL; combo = GetWindow(combo, GW_CHILD))
-            edit = FindWindowExA(combo, NULL, "Edit", NULL);
-        ASSERT_NE(edit, (HWND)NULL);
-        SendMessageA(edit, WM_SETTEXT, 0, (LPARAM)typed.c_str());
-        PostMessageA(dialog, WM_COMMAND, button, 0);
-        ASSERT_TRUE(WaitFor([&] { return !IsWindow(dialog); }));
-        WindowText(w);  // the chooser has finished once the window answers again
-    }
-};
-
-TEST_F(Advanced, ChooserRecordsTheChosenFileAndCancelChangesNothing)
+TEST(Advanced, ChooserRecordsTheChosenFileAndCancelChangesNothing)
 {
-    Start();
-    WriteFileText(dir + "other.bit", "B");
-    WriteFileText(dir + "other", "B");  // Wine's dialog checks the typed name before adding the extension
-    Choose(dir + "design.bit", IDOK);
-    EXPECT_EQ(ControlText(w, 4003), dir + "design.bit");
-    EXPECT_EQ(IniRead(ini, "Files", "LastFile"), dir + "design.bit");
-    EXPECT_EQ(IniRead(ini, "Files", "LastFileTitle"), "design.bit");
-    EXPECT_EQ(IniRead(ini, "Files", "DDList#1"), dir + "design.bit");
-    Choose("other", IDOK);
-    EXPECT_EQ(ControlText(w, 4003), dir + "other.bit");
-    EXPECT_EQ(IniRead(ini, "Files", "LastFileTitle"), "other.bit");
-    Choose(dir + "design.bit", IDCANCEL);
-    EXPECT_EQ(ControlText(w, 4003), dir + "other.bit");
-    EXPECT_EQ(IniRead(ini, "Files", "LastFile"), dir + "other.bit");
+    Session s("adv-choose");
+    ASSERT_TRUE(s.Start());
+    const std::string design = s.dir + "design.bit", other = s.dir + "other.bit";
+    // "other" too: Wine's dialog checks the typed name before adding the extension.
+    for (const char* name : { "design.bit", "other.bit", "other" })
+        WriteFileText(s.dir + name, "B");
+    Choose(s, design, IDOK);
+    EXPECT_EQ(ControlText(s.w, 4003) + "|" + IniValues(s.ini, {"Files/LastFile", "Files/LastFileTitle", "Files/DDList#1"}),
+              design + "|" + design + "|design.bit|" + design);
+    Choose(s, "other", IDOK);
+    EXPECT_EQ(ControlText(s.w, 4003) + "|" + IniValues(s.ini, {"Files/LastFileTitle"}), other + "|other.bit");
+    Choose(s, design, IDCANCEL);
+    EXPECT_EQ(ControlText(s.w, 4003) + "|" + IniValues(s.ini, {"Files/LastFile"}), other + "|" + other);
 }
 
-TEST_F(Advanced, ReadRunsTheToolInTheProgramDirectoryAndShowsTheDestinationPicture)
+TEST(Advanced, ReadRunsTheToolInTheProgramDirectoryAndReportsTheOutcome)
 {
-    const std::string pair = "XC3SProg processing.\r\nXC3SProg done.\r\n", tool = "xc3sprog.exe -c ftdi -v ";
-    for (int row = 0; row < 4; ++row) {
-        const bool external = row < 2, loadBack = row % 2 == 1;
-        const std::string name = external ? "XFlash" : "IFlash", file = name + ".bit";
-        SCOPED_TRACE(file + (loadBack ? " with load-back" : ""));
-        Start(true, MakeScratchDirectory("elsewhere"));
-        Click(external ? 4024 : 4023);  // shows the other source's picture before the Read
-        Click(external ? 4023 : 4024);
-        if (loadBack)
-            Click(4027);
-        std::string before = ControlText(w, 4009);
-        Command(w, 4022);
-        EXPECT_EQ(ControlText(w, 4009), before + "Reading Flash to file.\r\n" + pair + pair +
-                                             (external ? "External" : "Internal") + " Flash loaded into " + file +
-                                             "\r\n" + (loadBack ? pair : ""));
-        // Each run as "<its current directory>\\ <command line>".
-        std::vector<std::string> expected = { dir + " " + tool + (external ? "vlrext" : "xc3s400an") + ".bit:w",
-                                              dir + " " + tool + "-I " + file + ":R:0:BIT:236000",
-                                              dir + " " + tool + file + ":w" }, runs;
-        expected.resize(loadBack ? 3 : 2);
-        for (const ToolCall& call : ReadToolCalls(dir))
+    const std::string ok = "XC3SProg processing.\r\nXC3SProg done.\r\n", tool = " xc3sprog.exe -c ftdi -v ";
+    const std::string missing = "XC3SProg processing.\r\nRun XC3SProg failed!\r\n";
+    // runs: how many of helper, read and load-back ran; a failed Read ends the log without a line break.
+    const struct { bool external, loadBack, withTool; const char* toolSettings; std::string log; size_t runs;
+                   const char* content; } cases[] = {
+        {true, false, true, "", ok + ok + "External Flash loaded into XFlash.bit\r\n", 2, "FLASHDATA"},
+        {true, true, true, "", ok + ok + "External Flash loaded into XFlash.bit\r\n" + ok, 3, "FLASHDATA"},
+        {false, false, true, "", ok + ok + "Internal Flash loaded into IFlash.bit\r\n", 2, "FLASHDATA"},
+        {false, true, true, "", ok + ok + "Internal Flash loaded into IFlash.bit\r\n" + ok, 3, "FLASHDATA"},
+        {true, false, false, "", missing + missing + "IO Error", 0, ""},  // the file is emptied all the same
+        {true, false, true, "FailWhen=:R:\r\nFailCode=-2\r\n",
+         ok + "XC3SProg processing.\r\nXC3SProg failed with exit code -2.\r\nIO Error", 2, "FLASHDATA"},
+    };
+    for (const auto& c : cases) {
+        const std::string file = c.external ? "XFlash.bit" : "IFlash.bit";
+        SCOPED_TRACE(file + ": " + c.log);
+        Session s("adv-read", c.withTool);
+        ConfigureTool(s.dir, c.toolSettings);
+        WriteFileText(s.dir + file, "OLD CONTENT");
+        ASSERT_TRUE(s.Start("", MakeScratchDirectory("elsewhere")));
+        // The other source first, to show its picture before the Read.
+        for (int id : { c.external ? 4024 : 4023, c.external ? 4023 : 4024, c.loadBack ? 4027 : 0 })
+            Click(s.w, id);
+        std::string before = ControlText(s.w, 4009);
+        Command(s.w, 4022);
+        EXPECT_EQ(ControlText(s.w, 4009), before + "Reading Flash to file.\r\n" + c.log);
+        // Each run as "<its current directory>\ <command line>".
+        std::vector<std::string> expected = { s.dir + tool + (c.external ? "vlrext" : "xc3s400an") + ".bit:w",
+                                              s.dir + tool + "-I " + file + ":R:0:BIT:236000", s.dir + tool + file + ":w" }, runs;
+        expected.resize(c.runs);
+        for (const ToolCall& call : ReadToolCalls(s.dir))
             runs.push_back(call.directory + "\\ " + call.commandLine);
         EXPECT_EQ(runs, expected);
-        EXPECT_EQ(ReadFileText(dir + file), "FLASHDATA");  // the stand-in's default read content
-        EXPECT_TRUE(IsControlEnabled(w, 4022));
-        for (int id : { 4017, 4018, 4019, 4032, 4033 })
-            EXPECT_FALSE(IsControlVisible(w, id)) << id;
-        EXPECT_TRUE(IsControlVisible(w, 4015));
-        CloseLoader(loader);
+        // The file exists with its content; Read is enabled; of the pictures only the Load destination's shows.
+        std::string seen = std::to_string(GetFileAttributesA((s.dir + file).c_str()) != INVALID_FILE_ATTRIBUTES) +
+                           ReadFileText(s.dir + file) + "|";
+        for (int id : { 4022, 4015, 4017, 4018, 4019, 4032, 4033 })
+            seen += std::to_string(id == 4022 ? IsControlEnabled(s.w, id) : IsControlVisible(s.w, id));
+        EXPECT_EQ(seen, "1" + std::string(c.content) + "|1100000");
     }
-}
-
-TEST_F(Advanced, ReadFailuresEndTheLogWithIoError)
-{
-    Start(false);
-    WriteFileText(dir + "XFlash.bit", "OLD CONTENT");
-    std::string before = ControlText(w, 4009);
-    Command(w, 4022);
-    const std::string failed = "XC3SProg processing.\r\nRun XC3SProg failed!\r\n";
-    EXPECT_EQ(ControlText(w, 4009), before + "Reading Flash to file.\r\n" + failed + failed + "IO Error");
-    EXPECT_TRUE(FileExists(dir + "XFlash.bit") && ReadFileText(dir + "XFlash.bit").empty());
-    CloseLoader(loader);
-
-    Start();
-    ConfigureTool(dir, "FailWhen=:R:\r\nFailCode=-2\r\n");
-    before = ControlText(w, 4009);
-    Command(w, 4022);
-    EXPECT_EQ(ControlText(w, 4009), before + "Reading Flash to file.\r\nXC3SProg processing.\r\nXC3SProg done.\r\n"
-                                     "XC3SProg processing.\r\nXC3SProg failed with exit code -2.\r\nIO Error");
 }
 
 static LONG g_ctrlEvents = 0;
@@ -126,40 +92,39 @@ static BOOL WINAPI CountCtrlEvent(DWORD)
     return InterlockedIncrement(&g_ctrlEvents) > 0;  // handled, so this process keeps running
 }
 
-TEST_F(Advanced, ConsoleOpensBesideTheWindowShowsToolOutputAndSurvivesCtrlC)
+TEST(Advanced, ConsoleOpensBesideTheWindowShowsToolOutputAndSurvivesCtrlC)
 {
     FreeConsole();  // otherwise Wine hands this process's console down to the loader
-    Start();
-    SetWindowPos(w, NULL, 100, 50, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
-    Click(4025);
+    Session s("adv-console");
+    ASSERT_TRUE(s.Start());
+    SetWindowPos(s.w, NULL, 100, 50, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+    Click(s.w, 4025);
     // Under Wine the console window belongs to conhost and has a class of its own: ask the console.
-    ASSERT_TRUE(AttachConsole(loader.info.dwProcessId));
+    ASSERT_TRUE(AttachConsole(s.process.dwProcessId));
     HWND console = GetConsoleWindow();
     RECT placed = {}, again = {};
     GetWindowRect(console, &placed);
-    EXPECT_EQ(std::make_pair(placed.left, placed.top), std::make_pair(730L, 50L));
     // Wine keeps the console to whole character cells, so its size may fall short by less than one cell.
     EXPECT_NEAR(placed.right - placed.left, 740, 16);
     EXPECT_NEAR(placed.bottom - placed.top, 488, 16);
-    EXPECT_TRUE(IsWindowVisible(console));
-    Click(4025);
-    EXPECT_FALSE(IsWindowVisible(console));
-    SetWindowPos(w, NULL, 300, 200, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
-    Click(4025);
-    EXPECT_TRUE(IsWindowVisible(console));
+    // Where it opened, then whether it is shown, hidden, and shown again where it was after the window moved.
+    auto shown = [&] { return std::to_string(IsWindowVisible(console)); };
+    std::string seen = std::to_string(placed.left) + "," + std::to_string(placed.top) + " " + shown();
+    Click(s.w, 4025);
+    seen += shown();
+    SetWindowPos(s.w, NULL, 300, 200, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+    Click(s.w, 4025);
     GetWindowRect(console, &again);
-    EXPECT_EQ(std::make_pair(again.left, again.top), std::make_pair(placed.left, placed.top));
+    EXPECT_EQ(seen + shown() + " " + std::to_string(again.left) + "," + std::to_string(again.top), "730,50 101 730,50");
 
-    SetDlgItemTextA(w, 4003, (dir + "design.bit").c_str());
-    Command(w, 4001);
+    s.Load(s.bitstream);
     HANDLE out = CreateFileA("CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL,
                              OPEN_EXISTING, 0, NULL);
     std::string screen(200 * 1000, ' ');  // more than the whole screen buffer: the read stops at its end
     DWORD read = 0;
     ReadConsoleOutputCharacterA(out, &screen[0], (DWORD)screen.size(), COORD{ 0, 0 }, &read);
     CloseHandle(out);
-    screen.resize(read);
-    EXPECT_NE(screen.find("Command line: xc3sprog.exe -c ftdi -v"), std::string::npos) << screen;
+    EXPECT_NE(screen.find("Command line: xc3sprog.exe -c ftdi -v"), std::string::npos) << screen.substr(0, read);
 
     SetConsoleCtrlHandler(CountCtrlEvent, TRUE);
     // Wine 8 refuses CTRL_BREAK_EVENT (ERROR_INVALID_HANDLE), so only Ctrl+C can be sent here.
@@ -168,25 +133,28 @@ TEST_F(Advanced, ConsoleOpensBesideTheWindowShowsToolOutputAndSurvivesCtrlC)
     Sleep(500);
     SetConsoleCtrlHandler(CountCtrlEvent, FALSE);
     FreeConsole();
-    EXPECT_EQ(WaitForSingleObject(loader.info.hProcess, 0), (DWORD)WAIT_TIMEOUT);
-    EXPECT_NE(SendMessageTimeoutA(w, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, 3000, NULL), 0);
+    EXPECT_TRUE(WaitForSingleObject(s.process.hProcess, 0) == WAIT_TIMEOUT &&
+                SendMessageTimeoutA(s.w, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, 3000, NULL) != 0);
 }
 
-TEST_F(Advanced, AboutBoxIsModalClosesOnlyOnOkAndLeavesTheSettingsAlone)
+TEST(Advanced, AboutBoxIsModalClosesOnlyOnOkAndLeavesTheSettingsAlone)
 {
-    Start();
-    std::string settings = ReadFileText(ini);
-    PostMessageA(w, WM_COMMAND, 4005, 0);
-    HWND about = FindProcessWindow(loader.info.dwProcessId, "#32770", 5000);
+    Session s("adv-about");
+    ASSERT_TRUE(s.Start());
+    std::string settings = ReadFileText(s.ini);
+    PostMessageA(s.w, WM_COMMAND, 4005, 0);
+    HWND about = FindProcessWindow(s.process.dwProcessId, "#32770", 5000);
     ASSERT_NE(about, (HWND)NULL);
-    EXPECT_EQ(WindowText(about), "About VLR Loader");
-    EXPECT_EQ(GetWindow(about, GW_OWNER), w);
-    EXPECT_FALSE(IsWindowEnabled(w));
-    SendMessageA(about, WM_COMMAND, IDCANCEL, 0);
+    std::string text = ControlText(about, 4001);  // seven lines, no break after the last
+    EXPECT_EQ(WindowText(about) + "|" + text.substr(0, 25) + std::to_string(std::count(text.begin(), text.end(), '\n')) +
+              text.substr(text.size() - 10), "About VLR Loader|VLR Loader\r\nVersion 1.0\r\n6and others");
+    // Modal, owned by the Main window, and without the system menu's close command.
+    EXPECT_TRUE(GetWindow(about, GW_OWNER) == s.w && !IsWindowEnabled(s.w) &&
+                !(GetWindowLongPtrA(about, GWL_STYLE) & WS_SYSMENU));
+    SendMessageA(about, WM_COMMAND, IDCANCEL, 0);  // Esc
     SendMessageA(about, WM_CLOSE, 0, 0);
     EXPECT_FALSE(WaitFor([&] { return !IsWindow(about); }, 500));
     PostMessageA(about, WM_COMMAND, IDOK, 0);
-    EXPECT_TRUE(WaitFor([&] { return !IsWindow(about); }));
-    EXPECT_TRUE(IsWindowEnabled(w));
-    EXPECT_EQ(ReadFileText(ini), settings);
+    EXPECT_TRUE(WaitFor([&] { return !IsWindow(about); }) && IsWindowEnabled(s.w));
+    EXPECT_EQ(ReadFileText(s.ini), settings);
 }

@@ -1,93 +1,44 @@
-// Start-up of the real program: Settings written at start, the argument, exit codes, position, cable report.
+// Start and end of the real program: Settings written at start, the argument, Load/Read enabling, exit codes, position.
 #include <gtest/gtest.h>
 
 #include "test_support.h"
 
 using namespace testing_support;
 
-TEST(Startup, RecordsProgramDirectoryAndArgumentBeforeTheWindow)
+TEST(Startup, RecordsTheArgumentBeforeTheWindowAndTheExitCodeTellsCloseFromQuitAndEsc)
 {
-    std::string dir = LayOutProgramDirectory("start-arg");
-    std::string ini = dir + "VLR Loader.ini";
-    std::string path = dir + "my designs\\top.bit";
-    const struct { std::string argument, associated; } cases[] = {
-        {"", ""}, {"\"\"", ""}, {"\"" + path + "\"", path}};
+    // Also: Load and Read are enabled only when one cable is found. Esc goes to the focused "Quit"
+    // button, as a key press would, so that the dialog's own key handling acts.
+    const struct { std::string argument; bool withFile; int cables; UINT message; int target; WPARAM wParam;
+                   DWORD exitCode; } cases[] = {
+        {"", false, 0, WM_CLOSE, 0, 0, 0}, {"\"\"", false, 1, WM_COMMAND, 0, IDCANCEL, 1},
+        {"\"<file>\"", true, 1, WM_KEYDOWN, IDCANCEL, VK_ESCAPE, 1}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.argument);
-        DeleteFileA(ini.c_str());
-        LoaderProcess loader = StartLoader(dir, c.argument);
-        ASSERT_NE(loader.window, (HWND)NULL);
-        bool none = c.associated.empty();
-        EXPECT_EQ(IniRead(ini, "Directories", "DefDir"), dir);
-        EXPECT_EQ(IniRead(ini, "Files", "AssociatedFile"), c.associated);
-        EXPECT_EQ(IniRead(ini, "Files", "LastFile"), none ? "<missing>" : path);
-        EXPECT_EQ(IniRead(ini, "Files", "DDList#1"), none ? "<missing>" : path);
-        EXPECT_EQ(ControlText(loader.window, 4003), none ? "INI not found!" : path);
-        CloseLoader(loader);
+        Session s("start-arg");
+        ConfigureCables(s.dir, c.cables);
+        ASSERT_TRUE(s.Start(c.withFile ? "\"" + s.bitstream + "\"" : c.argument));
+        const std::string file = c.withFile ? s.bitstream : "", recorded = c.withFile ? file : "<missing>";
+        EXPECT_EQ(IniValues(s.ini, {"Directories/DefDir", "Files/AssociatedFile", "Files/LastFile", "Files/DDList#1"}) +
+                  "|" + ControlText(s.w, 4003) + "|" + std::to_string(IsControlEnabled(s.w, 4001)) +
+                  std::to_string(IsControlEnabled(s.w, 4022)),
+                  s.dir + "|" + file + "|" + recorded + "|" + recorded + "|" +
+                  (c.withFile ? file : "INI not found!") + "|" + (c.cables ? "11" : "00"));
+        PostMessageA(c.target ? GetDlgItem(s.w, c.target) : s.w, c.message, c.wParam, c.message == WM_KEYDOWN);
+        EXPECT_EQ(s.WaitForExit(), c.exitCode);
     }
 }
 
-TEST(Startup, ExitCodeTellsTheCloseCommandFromQuitAndEsc)
+TEST(Startup, RestoresAndSavesThePosition)
 {
-    std::string dir = LayOutProgramDirectory("start-exit");
-    const struct { UINT message; int target; WPARAM wParam; DWORD exitCode; } cases[] = {
-        {WM_CLOSE, 0, 0, 0}, {WM_COMMAND, 0, IDCANCEL, 1}, {WM_KEYDOWN, IDCANCEL, VK_ESCAPE, 1}};
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.message);
-        LoaderProcess loader = StartLoader(dir);
-        ASSERT_NE(loader.window, (HWND)NULL);
-        // Esc goes to the focused "Quit" button, as a key press would, so the dialog's own key handling acts.
-        HWND target = c.target ? GetDlgItem(loader.window, c.target) : loader.window;
-        PostMessageA(target, c.message, c.wParam, c.message == WM_KEYDOWN ? 1 : 0);
-        EXPECT_EQ(WaitForExit(loader), c.exitCode);
-        CloseLoader(loader);
-    }
-}
-
-TEST(Startup, RestoresAndSavesThePositionAndOpensNarrowed)
-{
-    std::string dir = LayOutProgramDirectory("start-pos");
-    std::string ini = dir + "VLR Loader.ini";
-    IniWrite(ini, "DlgPosition", "X", "-8");
-    IniWrite(ini, "DlgPosition", "Y", "12");
-    LoaderProcess loader = StartLoader(dir);
-    ASSERT_NE(loader.window, (HWND)NULL);
-    RECT narrow, wide, again;
-    GetWindowRect(loader.window, &narrow);
-    EXPECT_EQ(narrow.left, -8);
-    EXPECT_EQ(narrow.top, 12);
-    SendMessageA(GetDlgItem(loader.window, 4007), BM_CLICK, 0, 0);
-    GetWindowRect(loader.window, &wide);
-    EXPECT_EQ(wide.right - wide.left, narrow.right - narrow.left + 300);
-    SetWindowPos(loader.window, NULL, 40, 30, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
-    EXPECT_EQ(IniRead(ini, "DlgPosition", "X"), "40");
-    EXPECT_EQ(IniRead(ini, "DlgPosition", "Y"), "30");
-    CloseLoader(loader);
-
-    loader = StartLoader(dir);
-    ASSERT_NE(loader.window, (HWND)NULL);
-    GetWindowRect(loader.window, &again);
-    EXPECT_EQ(again.left, 40);
-    EXPECT_EQ(again.top, 30);
-    EXPECT_EQ(again.right - again.left, narrow.right - narrow.left);
-    CloseLoader(loader);
-}
-
-TEST(Startup, ReportsTheCablesAndEnablesLoadAndReadOnlyWhenOneIsFound)
-{
-    std::string dir = LayOutProgramDirectory("start-cable");
-    const struct { int count; const char* report; bool enabled; } cases[] = {
-        {0, "Devices found: 0\r\n\r\nMake sure your Vellora card is powered on \r\nand the USB cable is "
-            "connected to it and to the PC.\r\nThen press the Refresh button.", false},
-        {1, "Devices found: 1\r\nDevice name: X", true}};
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.count);
-        ConfigureCables(dir, c.count, {"X"});
-        LoaderProcess loader = StartLoader(dir);
-        ASSERT_NE(loader.window, (HWND)NULL);
-        EXPECT_EQ(ControlText(loader.window, 4009), c.report);
-        EXPECT_EQ(IsControlEnabled(loader.window, 4001), c.enabled);
-        EXPECT_EQ(IsControlEnabled(loader.window, 4022), c.enabled);
-        CloseLoader(loader);
-    }
+    Session s("start-pos");
+    WriteFileText(s.ini, "[DlgPosition]\r\nX=-8\r\nY=12\r\n");
+    auto place = [&] { RECT r; GetWindowRect(s.w, &r); return std::to_string(r.left) + "," + std::to_string(r.top); };
+    ASSERT_TRUE(s.Start());
+    std::string seen = place() + " ";  // restored, saved after the move, restored at the next start
+    SetWindowPos(s.w, NULL, 40, 30, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+    seen += IniValues(s.ini, {"DlgPosition/X", "DlgPosition/Y"}) + " ";
+    s.Close();
+    ASSERT_TRUE(s.Start());
+    EXPECT_EQ(seen + place(), "-8,12 40|30 40,30");
 }

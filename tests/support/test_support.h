@@ -4,66 +4,67 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
 namespace testing_support {
-
-// Folder of the running test program, with a trailing backslash; the build puts the program,
-// the loader and the stand-ins' folder "stand-ins" there.
-std::string ExeDirectory();
 
 // A new empty folder under the test program's scratch area, with a trailing backslash.
 std::string MakeScratchDirectory(const std::string& tag);
 
 std::string ReadFileText(const std::string& path);
 void WriteFileText(const std::string& path, const std::string& text);
-bool FileExists(const std::string& path);
 
-// A Settings value as the program would read it; fallback when missing.
-std::string IniRead(const std::string& path, const char* section, const char* key,
-                    const char* fallback = "<missing>");
-void IniWrite(const std::string& path, const char* section, const char* key, const char* value);
+// Settings values as the program would read them, of keys written "Section/Key", joined by "|";
+// "<missing>" stands for a missing one.
+std::string IniValues(const std::string& path, const std::vector<std::string>& keys);
 
 // Cable driver stand-in: configuration file "ftd2xx-standin.ini" in dir.
-void ConfigureCables(const std::string& dir, int count,
-                     const std::vector<std::string>& descriptions = {});
+void ConfigureCables(const std::string& dir, int count, const std::vector<std::string>& descriptions = {"X"});
 
 // Programming tool stand-in: its configuration beside it and the log of its runs.
-struct ToolCall {
-    unsigned long long startMs;
-    unsigned long long endMs;
-    long exitCode;
-    std::string directory;
-    std::string commandLine;
-};
+inline void ConfigureTool(const std::string& dir, const std::string& iniText)
+{ WriteFileText(dir + "xc3sprog-standin.ini", "[Tool]\r\n" + iniText); }
+struct ToolCall { unsigned long long startMs, endMs; long exitCode; std::string directory, commandLine; };
 std::vector<ToolCall> ReadToolCalls(const std::string& dir);
-void ConfigureTool(const std::string& dir, const std::string& iniText);
 
-// A Program directory with the loader, the driver stand-in and (optionally) the tool stand-in.
-std::string LayOutProgramDirectory(const std::string& tag, bool withTool = true, int cables = 1);
-
-// The real program, started from another process.
-struct LoaderProcess {
-    PROCESS_INFORMATION info;
-    HWND window;
-};
-// Starts "<dir>VLR Loader.exe" with the given argument text (appended after a blank when not empty)
-// and waits until its Main window exists. window is NULL when it did not show within the time.
-LoaderProcess StartLoader(const std::string& dir, const std::string& arguments = "",
-                          const std::string& currentDirectory = "");
-// Waits for the end; returns the exit code, or STILL_ACTIVE after the time ran out (then it is killed).
-DWORD WaitForExit(LoaderProcess& process, DWORD milliseconds = 10000);
-void CloseLoader(LoaderProcess& process);
+// Polls condition every 20 ms; false when it did not come true within ms.
+bool WaitFor(const std::function<bool()>& condition, DWORD ms = 5000);
 
 // Text of a control or window of any process.
 std::string WindowText(HWND window);
-std::string ControlText(HWND dialog, int id);
-bool IsControlEnabled(HWND dialog, int id);
-bool IsControlVisible(HWND dialog, int id);
-LRESULT Command(HWND dialog, int id);
+inline std::string ControlText(HWND dialog, int id) { return WindowText(GetDlgItem(dialog, id)); }
+inline bool IsControlEnabled(HWND dialog, int id) { return IsWindowEnabled(GetDlgItem(dialog, id)) != FALSE; }
+inline bool IsControlVisible(HWND dialog, int id)
+{ return (GetWindowLongPtrA(GetDlgItem(dialog, id), GWL_STYLE) & WS_VISIBLE) != 0; }
+// WM_COMMAND as from the control, without toggling it; Click acts as a user's click does.
+inline LRESULT Command(HWND dialog, int id)
+{ return SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), (LPARAM)GetDlgItem(dialog, id)); }
+inline void Click(HWND dialog, int id) { SendMessageA(GetDlgItem(dialog, id), BM_CLICK, 0, 0); }
 
-// The top-level window of process pid whose class is className, or NULL.
+// A fresh Program directory with the loader, the driver stand-in reporting one cable "X", the tool
+// stand-in (unless withTool is false) and the bitstream "my designs\top.bit"; a loader started in it
+// is closed at the end of the scope.
+struct Session {
+    std::string dir, ini, bitstream;
+    PROCESS_INFORMATION process = {};
+    HWND w = NULL;
+    explicit Session(const std::string& tag, bool withTool = true);
+    ~Session() { Close(); }
+    void AddTool();
+    // Starts "<dir>VLR Loader.exe" with the argument text (after a blank when not empty) and waits
+    // until its Main window w is visible; false when it did not show within the time.
+    bool Start(const std::string& arguments = "", const std::string& currentDirectory = "");
+    // Waits for the end; the exit code, or STILL_ACTIVE when the time ran out.
+    DWORD WaitForExit(DWORD milliseconds = 10000);
+    void Close();  // ends the loader at once
+    // Types path into the bitstream box, presses "Load" and returns the status box.
+    std::string Load(const std::string& path)
+    { SetDlgItemTextA(w, 4003, path.c_str()); Command(w, 4001); return ControlText(w, 4009); }
+};
+
+// A visible top-level window of process pid whose class is className, or NULL.
 HWND FindProcessWindow(DWORD pid, const char* className, DWORD waitMs = 0);
 
 }  // namespace testing_support

@@ -54,11 +54,10 @@ TEST(CommandLine, TakesTheAssociatedFileAfterTheProgramName)
 TEST(Numbers, DecimalTextBothWays)
 {
     char out[NUMBER_TEXT_CAPACITY];
-    for (long value : { 0L, -8L, 1234567L, (long)INT_MAX, (long)INT_MIN }) {
-        IntToDecimal(value, out, sizeof out);
-        EXPECT_EQ(out, std::to_string(value));
-    }
-    std::string values;
+    std::string texts, values;
+    for (long value : { 0L, -8L, 1234567L, (long)INT_MAX, (long)INT_MIN })
+        texts += (IntToDecimal(value, out, sizeof out), std::string(out)) + " ";
+    EXPECT_EQ(texts, "0 -8 1234567 2147483647 -2147483648 ");
     for (const char* text : { "12", " \t-8", "+7", "42abc", "INI not found!", "", "-", "- 5", "-2147483648", "2147483648",
                               "99999999999", "-99999999999" })
         values += std::to_string(DecimalToInt(text)) + " ";
