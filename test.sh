@@ -13,4 +13,6 @@ cmake --build --preset win32
 start_display --headless
 trap stop_wine_and_display EXIT
 start_wine
+# The first window of a fresh Wine session is slow to come and go; let that happen outside the tests.
+timeout 120 "$WINE64" build/win64/wine_warm_up.exe >/dev/null 2>&1 </dev/null || true
 ctest --preset win64 "$@"
