@@ -1,12 +1,15 @@
-// Creates and destroys one window, so that a fresh Wine session's first-window work happens before the tests.
+// Keeps one window open for a whole test run, so that Wine's desktop process lives as long as the run.
+// Wine starts its desktop process with the first window of a session and ends it when the last window's
+// process ends; a desktop started by a test would hold that test's output open and stall the runner.
 #include <windows.h>
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
 {
-    HWND window = CreateWindowExA(0, "STATIC", "warm-up", WS_POPUP | WS_VISIBLE, 0, 0, 50, 50, NULL, NULL, NULL, NULL);
+    HWND window = CreateWindowExA(0, "STATIC", "warm-up", WS_POPUP, 0, 0, 1, 1, NULL, NULL, NULL, NULL);
+    if (window == NULL)
+        return 1;
     MSG message;
-    while (PeekMessageA(&message, NULL, 0, 0, PM_REMOVE))
+    while (GetMessageA(&message, NULL, 0, 0) > 0)
         DispatchMessageA(&message);
-    DestroyWindow(window);
-    return window != NULL ? 0 : 1;
+    return 0;
 }
