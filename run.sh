@@ -36,8 +36,13 @@ for _ in $(seq 100); do
     sleep 0.2
 done
 sleep 1
-if [ -n "$window" ]; then
-    import -window "$window" "$demo/screenshot.png"
+# The root window cut to the Main window's frame: reading a Wine window directly can fail while it is redrawn.
+geometry=""
+[ -n "$window" ] && geometry=$(xwininfo -id "$window" 2>/dev/null |
+    awk '/Absolute upper-left X/ {x=$NF} /Absolute upper-left Y/ {y=$NF} /^  Width/ {w=$NF} /^  Height/ {h=$NF}
+         END {if (w) printf "%dx%d+%d+%d", w, h, (x < 0 ? 0 : x), (y < 0 ? 0 : y)}')
+if [ -n "$geometry" ]; then
+    import -window root -crop "$geometry" +repage "$demo/screenshot.png"
 else
     import -window root "$demo/screenshot.png"
 fi
