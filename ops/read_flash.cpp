@@ -9,11 +9,6 @@
 #include "../app/loader_state.h"
 #include "../res/resource.h"
 
-static const ReadSource* CurrentSource(HWND window)
-{
-    return GetReadSource(IsDlgButtonChecked(window, IDC_READ_XFLASH) == BST_CHECKED);
-}
-
 void ReadFlashToFile(HWND window)
 {
     char commandLine[COMMAND_LINE_CAPACITY];
@@ -28,7 +23,8 @@ void ReadFlashToFile(HWND window)
     ShowStatusLog(window);
     ScrollStatusLogToEnd(window);
 
-    const ReadSource* source = CurrentSource(window);
+    // Nothing can change the radios while the Read runs, so the source is looked up once.
+    const ReadSource* source = GetReadSource(IsDlgButtonChecked(window, IDC_READ_XFLASH) == BST_CHECKED);
     HANDLE file = CreateFileA(source->fileName, GENERIC_READ | GENERIC_WRITE,
                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, NULL,
                               CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);

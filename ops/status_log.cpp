@@ -13,7 +13,7 @@ BOOL StartStatusLog(void)
 {
     ReleaseStatusLog();
     g_state.logCapacity = 0;
-    // A request of zero bytes still gives a valid block to grow from.
+    // A minimal block of one byte, so that every allocator returns a real block to grow from.
     g_state.logBuffer = (char*)g_logRealloc(NULL, 1);
     return g_state.logBuffer != NULL;
 }
