@@ -28,6 +28,7 @@ struct LoaderState {
     char deviceDescription[DEVICE_DESCRIPTION_CAPACITY];
     char* logBuffer;
     DWORD logCapacity;
+    DWORD logShown;                         // characters of the log that the status box holds
     OPENFILENAMEA openFile;
 };
 

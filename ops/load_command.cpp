@@ -81,7 +81,7 @@ void LoadBitstream(HWND window)
     SetCurrentDirectoryA(g_state.programDirectory);
     GetDlgItemTextA(window, IDC_BITSTREAM_COMBO, g_state.bitstreamPath, sizeof g_state.bitstreamPath);
     if (!PathFileExistsA(g_state.bitstreamPath)) {
-        SetDlgItemTextA(window, IDC_STATUS, "File not found!\r\n");
+        SetStatusBoxText(window, "File not found!\r\n");
         EnableWindow(GetDlgItem(window, IDC_LOAD), TRUE);
         return;
     }

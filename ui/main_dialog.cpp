@@ -1,9 +1,12 @@
 // The Main window's dialog procedure: initialisation, position keeping and command routing.
 #include "main_dialog.h"
 
+#include <string.h>
+
 #include "about_box.h"
 #include "file_chooser.h"
 #include "pictures.h"
+#include "window_position.h"
 #include "../app/loader_state.h"
 #include "../app/recent_files.h"
 #include "../app/settings.h"
@@ -29,7 +32,8 @@ static void EnableOperations(HWND window, BOOL enable)
 
 static void RestoreCheckBox(HWND window, int id, const char* key)
 {
-    if (lstrcmpA(ReadSettingString(SECTION_ADVANCED, key, SETTINGS_MISSING), SETTINGS_TRUE) == 0)
+    // Bytes, not the locale's collation, which passes over some characters (a soft hyphen after "TRUE").
+    if (strcmp(ReadSettingString(SECTION_ADVANCED, key, SETTINGS_MISSING), SETTINGS_TRUE) == 0)
         CheckDlgButton(window, id, BST_CHECKED);
 }
 
@@ -43,12 +47,8 @@ static void StoreCheckBox(HWND window, int id, const char* key)
 static void ShowFirstTime(HWND window)
 {
     ResizeWindowBy(window, -ADVANCED_PANEL_WIDTH);
-    g_state.windowX = (int)DecimalToInt(ReadSettingString(SECTION_POSITION, KEY_X, SETTINGS_MISSING));
-    g_state.windowY = (int)DecimalToInt(ReadSettingString(SECTION_POSITION, KEY_Y, SETTINGS_MISSING));
-    // Cleared before the move, so that moves made while the window is still being set up
-    // cannot overwrite the saved position before it has been read.
-    g_state.firstShow = FALSE;
-    SetWindowPos(window, NULL, g_state.windowX, g_state.windowY, 0, 0, SWP_NOSIZE);
+    PrepareStatusBox(window);
+    RestoreWindowPosition(window);
 }
 
 static void ApplyAssociatedFile(HWND window)
@@ -83,7 +83,7 @@ static BOOL InitMainWindow(HWND window)
     RestoreCheckBox(window, IDC_LOAD_AFTER_READ, KEY_LOAD_AFTER_READ);
 
     if (!StartStatusLog()) {
-        SetDlgItemTextA(window, IDC_STATUS, "Allocation Error!");
+        SetStatusBoxText(window, "Allocation Error!");
         return FALSE;
     }
     if ((LONG)CountDevices(window) > 0) {
@@ -91,18 +91,6 @@ static BOOL InitMainWindow(HWND window)
         EnableOperations(window, TRUE);
     }
     return TRUE;
-}
-
-static void SavePosition(HWND window)
-{
-    if (g_state.firstShow)
-        return;
-    RECT rect;
-    GetWindowRect(window, &rect);
-    g_state.windowX = rect.left;
-    g_state.windowY = rect.top;
-    WriteSettingInt(SECTION_POSITION, KEY_X, g_state.windowX);
-    WriteSettingInt(SECTION_POSITION, KEY_Y, g_state.windowY);
 }
 
 static void ToggleAdvancedPanel(HWND window)
@@ -212,7 +200,7 @@ INT_PTR CALLBACK MainDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM
     case WM_INITDIALOG:
         return InitMainWindow(window);
     case WM_MOVE:
-        SavePosition(window);
+        SaveWindowPosition(window);
         return FALSE;
     case WM_CLOSE:
         ReleaseStatusLog();

@@ -1,0 +1,92 @@
+// The Main window's position: restored within reach at the first show, saved on every normal move.
+#include "window_position.h"
+
+#include "../app/loader_state.h"
+#include "../app/settings.h"
+
+// How much of the caption must lie on a work area for the user to grab it.
+static const LONG kCaptionPieceWidth = 100;
+static const LONG kCaptionPieceHeight = 20;
+
+struct CaptionSearch {
+    RECT caption;
+    LONG needWidth;
+    LONG needHeight;
+    BOOL reachable;
+};
+
+static BOOL CALLBACK FindCaptionMonitor(HMONITOR monitor, HDC, LPRECT, LPARAM data)
+{
+    CaptionSearch* search = (CaptionSearch*)data;
+    MONITORINFO info = {};
+    info.cbSize = sizeof info;
+    RECT overlap;
+    if (GetMonitorInfoA(monitor, &info) && IntersectRect(&overlap, &search->caption, &info.rcWork) &&
+        overlap.right - overlap.left >= search->needWidth && overlap.bottom - overlap.top >= search->needHeight) {
+        search->reachable = TRUE;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+static LONG Clamp(LONG value, LONG low, LONG high)
+{
+    if (value > high)
+        value = high;
+    return value < low ? low : value;
+}
+
+// A position whose caption would lie off every work area (a minimised window's, or one on a
+// monitor since detached) becomes the nearest position on the nearest monitor's work area.
+static void KeepWithinReach(HWND window, int* x, int* y)
+{
+    RECT frame, client;
+    GetWindowRect(window, &frame);
+    GetClientRect(window, &client);
+    POINT clientOrigin = { 0, 0 };
+    ClientToScreen(window, &clientOrigin);
+    LONG width = frame.right - frame.left, height = frame.bottom - frame.top;
+    LONG captionHeight = clientOrigin.y - frame.top;
+
+    CaptionSearch search = {};
+    SetRect(&search.caption, *x, *y, *x + width, *y + captionHeight);
+    search.needWidth = width < kCaptionPieceWidth ? width : kCaptionPieceWidth;
+    search.needHeight = captionHeight < kCaptionPieceHeight ? captionHeight : kCaptionPieceHeight;
+    EnumDisplayMonitors(NULL, NULL, FindCaptionMonitor, (LPARAM)&search);
+    if (search.reachable)
+        return;
+
+    RECT placed = { *x, *y, *x + width, *y + height };
+    MONITORINFO info = {};
+    info.cbSize = sizeof info;
+    if (!GetMonitorInfoA(MonitorFromRect(&placed, MONITOR_DEFAULTTONEAREST), &info))
+        return;
+    *x = (int)Clamp(*x, info.rcWork.left, info.rcWork.right - width);
+    *y = (int)Clamp(*y, info.rcWork.top, info.rcWork.bottom - height);
+}
+
+void RestoreWindowPosition(HWND window)
+{
+    int x = (int)DecimalToInt(ReadSettingString(SECTION_POSITION, KEY_X, SETTINGS_MISSING));
+    int y = (int)DecimalToInt(ReadSettingString(SECTION_POSITION, KEY_Y, SETTINGS_MISSING));
+    KeepWithinReach(window, &x, &y);
+    g_state.windowX = x;
+    g_state.windowY = y;
+    // Cleared before the move, so that moves made while the window is still being set up
+    // cannot overwrite the saved position before it has been read; the restore's own move saves.
+    g_state.firstShow = FALSE;
+    SetWindowPos(window, NULL, x, y, 0, 0, SWP_NOSIZE);
+}
+
+void SaveWindowPosition(HWND window)
+{
+    // A minimised window's position is no place to reopen at; the last normal one stays.
+    if (g_state.firstShow || IsIconic(window) || IsZoomed(window))
+        return;
+    RECT rect;
+    GetWindowRect(window, &rect);
+    g_state.windowX = rect.left;
+    g_state.windowY = rect.top;
+    WriteSettingInt(SECTION_POSITION, KEY_X, g_state.windowX);
+    WriteSettingInt(SECTION_POSITION, KEY_Y, g_state.windowY);
+}
