@@ -2,24 +2,19 @@
 #ifndef LOADER_FUZZ_CHECK_H
 #define LOADER_FUZZ_CHECK_H
 
+#include <algorithm>
+
 #include <stddef.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 
-#define CHECK_SOUND(buffer)            \
-    do {                               \
-        CHECK((buffer).Terminated());  \
-        CHECK((buffer).Intact());      \
+#define CHECK(condition)                                                                            \
+    do {                                                                                            \
+        if (!(condition))                                                                           \
+            fprintf(stderr, "%s:%d: invariant broken: %s\n", __FILE__, __LINE__, #condition), abort(); \
     } while (0)
-
-#define CHECK(condition)                                                                     \
-    do {                                                                                     \
-        if (!(condition)) {                                                                  \
-            fprintf(stderr, "%s:%d: invariant broken: %s\n", __FILE__, __LINE__, #condition); \
-            abort();                                                                         \
-        }                                                                                    \
-    } while (0)
+#define CHECK_SOUND(buffer) CHECK((buffer).Terminated() && (buffer).Intact())
 
 // An output buffer of exactly the capacity handed to the product, followed by bytes it must never touch:
 // AddressSanitizer cannot see a write that stays inside one object, the canary can.
@@ -33,13 +28,7 @@ struct Guarded {
         memset(canary, 0xA5, sizeof canary);
     }
     bool Terminated() const { return memchr(text, '\0', N) != nullptr; }
-    bool Intact() const
-    {
-        for (unsigned char c : canary)
-            if (c != 0xA5)
-                return false;
-        return true;
-    }
+    bool Intact() const { return std::all_of(canary, canary + sizeof canary, [](unsigned char c) { return c == 0xA5; }); }
 };
 
 #endif

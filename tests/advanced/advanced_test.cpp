@@ -8,7 +8,8 @@
 using namespace testing_support;
 
 // Opens the chooser, types a name into the Open dialog and presses OK or Cancel.
-static void Choose(const Session& s, const std::string& typed, int button)
+// initial: where to put the name that the dialog offered at first.
+static void Choose(const Session& s, const std::string& typed, int button, std::string* initial = nullptr)
 {
     PostMessageA(s.w, WM_COMMAND, 4004, 0);
     HWND dialog = FindProcessWindow(s.process.dwProcessId, "#32770", 5000);
@@ -19,6 +20,8 @@ static void Choose(const Session& s, const std::string& typed, int button)
     for (; edit == NULL && combo != NULL; combo = GetWindow(combo, GW_CHILD))
         edit = FindWindowExA(combo, NULL, "Edit", NULL);
     ASSERT_NE(edit, (HWND)NULL);
+    if (initial)
+        *initial = WindowText(edit);
     SendMessageA(edit, WM_SETTEXT, 0, (LPARAM)typed.c_str());
     PostMessageA(dialog, WM_COMMAND, button, 0);
     ASSERT_TRUE(WaitFor([&] { return !IsWindow(dialog); }));
@@ -33,9 +36,11 @@ TEST(Advanced, ChooserRecordsTheChosenFileAndCancelChangesNothing)
     // "other" too: Wine's dialog checks the typed name before adding the extension.
     for (const char* name : { "design.bit", "other.bit", "other" })
         WriteFileText(s.dir + name, "B");
-    Choose(s, design, IDOK);
-    EXPECT_EQ(ControlText(s.w, 4003) + "|" + IniValues(s.ini, {"Files/LastFile", "Files/LastFileTitle", "Files/DDList#1"}),
-              design + "|" + design + "|design.bit|" + design);
+    std::string initial;  // the last file "INI not found!" is offered; a name typed into the box gives way
+    SetDlgItemTextA(s.w, 4003, "typed by hand.bit");
+    Choose(s, design, IDOK, &initial);
+    EXPECT_EQ(initial + "|" + ControlText(s.w, 4003) + "|" + IniValues(s.ini, {"Files/LastFile", "Files/LastFileTitle", "Files/DDList#1"}),
+              "INI not found!|" + design + "|" + design + "|design.bit|" + design);
     Choose(s, "other", IDOK);
     EXPECT_EQ(ControlText(s.w, 4003) + "|" + IniValues(s.ini, {"Files/LastFileTitle"}), other + "|other.bit");
     Choose(s, design, IDCANCEL);
@@ -45,7 +50,7 @@ TEST(Advanced, ChooserRecordsTheChosenFileAndCancelChangesNothing)
 TEST(Advanced, ReadRunsTheToolInTheProgramDirectoryAndReportsTheOutcome)
 {
     const std::string ok = "XC3SProg processing.\r\nXC3SProg done.\r\n", tool = " xc3sprog.exe -c ftdi -v ";
-    const std::string missing = "XC3SProg processing.\r\nRun XC3SProg failed!\r\n";
+    const std::string missing = "XC3SProg processing.\r\nRun XC3SProg failed!\r\n", failed = "XC3SProg processing.\r\nXC3SProg failed with exit code ";
     // runs: how many of helper, read and load-back ran; a failed Read ends the log without a line break.
     const struct { bool external, loadBack, withTool; const char* toolSettings; std::string log; size_t runs;
                    const char* content; } cases[] = {
@@ -54,8 +59,9 @@ TEST(Advanced, ReadRunsTheToolInTheProgramDirectoryAndReportsTheOutcome)
         {false, false, true, "", ok + ok + "Internal Flash loaded into IFlash.bit\r\n", 2, "FLASHDATA"},
         {false, true, true, "", ok + ok + "Internal Flash loaded into IFlash.bit\r\n" + ok, 3, "FLASHDATA"},
         {true, false, false, "", missing + missing + "IO Error", 0, ""},  // the file is emptied all the same
-        {true, false, true, "FailWhen=:R:\r\nFailCode=-2\r\n",
-         ok + "XC3SProg processing.\r\nXC3SProg failed with exit code -2.\r\nIO Error", 2, "FLASHDATA"},
+        {true, false, true, "FailWhen=:R:\r\nFailCode=-2\r\n", ok + failed + "-2.\r\nIO Error", 2, "FLASHDATA"},
+        {false, true, true, "FailWhen=:R:\r\n", ok + failed + "1.\r\nIO Error" + ok, 3, "FLASHDATA"},  // loaded back all the same
+        {true, false, true, "FailWhen=vlrext\r\n", failed + "1.\r\n" + ok + "External Flash loaded into XFlash.bit\r\n", 2, "FLASHDATA"},
     };
     for (const auto& c : cases) {
         const std::string file = c.external ? "XFlash.bit" : "IFlash.bit";
@@ -98,6 +104,8 @@ TEST(Advanced, ConsoleOpensBesideTheWindowShowsToolOutputAndSurvivesCtrlC)
     Session s("adv-console");
     ASSERT_TRUE(s.Start());
     SetWindowPos(s.w, NULL, 100, 50, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+    s.Load(s.bitstream);  // a tool run before the first checking gives the loader no console
+    EXPECT_FALSE(AttachConsole(s.process.dwProcessId));
     Click(s.w, 4025);
     // Under Wine the console window belongs to conhost and has a class of its own: ask the console.
     ASSERT_TRUE(AttachConsole(s.process.dwProcessId));
@@ -113,11 +121,11 @@ TEST(Advanced, ConsoleOpensBesideTheWindowShowsToolOutputAndSurvivesCtrlC)
     Click(s.w, 4025);
     seen += shown();
     SetWindowPos(s.w, NULL, 300, 200, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+    s.Load(s.bitstream);  // its output goes to the hidden console and is there when it shows again
     Click(s.w, 4025);
     GetWindowRect(console, &again);
     EXPECT_EQ(seen + shown() + " " + std::to_string(again.left) + "," + std::to_string(again.top), "730,50 101 730,50");
 
-    s.Load(s.bitstream);
     HANDLE out = CreateFileA("CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL,
                              OPEN_EXISTING, 0, NULL);
     std::string screen(200 * 1000, ' ');  // more than the whole screen buffer: the read stops at its end
@@ -154,7 +162,12 @@ TEST(Advanced, AboutBoxIsModalClosesOnlyOnOkAndLeavesTheSettingsAlone)
     SendMessageA(about, WM_COMMAND, IDCANCEL, 0);  // Esc
     SendMessageA(about, WM_CLOSE, 0, 0);
     EXPECT_FALSE(WaitFor([&] { return !IsWindow(about); }, 500));
-    PostMessageA(about, WM_COMMAND, IDOK, 0);
-    EXPECT_TRUE(WaitFor([&] { return !IsWindow(about); }) && IsWindowEnabled(s.w));
+    for (WPARAM key : { VK_RETURN, VK_SPACE }) {  // keys on the focused "OK", as the keyboard sends them
+        about = about ? about : (PostMessageA(s.w, WM_COMMAND, 4005, 0), FindProcessWindow(s.process.dwProcessId, "#32770", 5000));
+        PostMessageA(GetDlgItem(about, IDOK), WM_KEYDOWN, key, 1);
+        PostMessageA(GetDlgItem(about, IDOK), WM_KEYUP, key, 0xC0000001);
+        EXPECT_TRUE(WaitFor([&] { return !IsWindow(about); }) && IsWindowEnabled(s.w)) << key;
+        about = NULL;
+    }
     EXPECT_EQ(ReadFileText(s.ini), settings);
 }

@@ -1,12 +1,15 @@
 // In-process tests of the Main window: initialisation, Status log, Recent-file list, pictures.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "test_support.h"
 #include "app/loader_state.h"
 #include "app/recent_files.h"
 #include "app/startup.h"
 #include "ops/status_log.h"
 #include "res/resource.h"
+#include "ui/about_box.h"
 #include "ui/main_dialog.h"
 
 using namespace testing_support;
@@ -59,19 +62,19 @@ struct MainWindow : ::testing::Test {
 TEST_F(MainWindow, InitialisationRestoresControlsAndSettings)
 {
     WriteFileText(ini, "[Files]\r\nLastFile=C:\\last.bit\r\n[DlgPosition]\r\nX=abc\r\nY=7\r\n[Advanced]\r\n"
-                       "Load_FPGA_after_loading_Flash=TRUE\r\nLoad_FPGA_after_reading_Flash=True\r\n");
+                       "Load_FPGA_after_loading_Flash=TRUE\xAD\r\nLoad_FPGA_after_reading_Flash=TRUE\r\n");
     Open();
-    // The position (a junk X counts as 0), the box, the radios and check boxes: only the exact "TRUE" sets one.
+    // The position (a junk X counts as 0), the box, the radios and check boxes: only the exact bytes "TRUE" set one.
     std::string seen = std::to_string(Rect(window).left) + "," + std::to_string(Rect(window).top) + " " +
                        ControlText(window, IDC_BITSTREAM_COMBO) + " ";
     for (int id : { 4012, 4013, 4014, 4023, 4024, 4026, 4027 })
         seen += std::to_string(IsDlgButtonChecked(window, id));
-    EXPECT_EQ(seen, "0,7 C:\\last.bit 1001010");
+    EXPECT_EQ(seen, "0,7 C:\\last.bit 1001001");
     Click(window, 4027);
     std::string stored = IniValues(ini, {"Advanced/Load_FPGA_after_reading_Flash"});
     Click(window, 4027);
     EXPECT_EQ(stored + "|" + IniValues(ini, {"Advanced/Load_FPGA_after_reading_Flash", "Advanced/Load_FPGA_after_loading_Flash"}),
-              "TRUE|FALSE|TRUE");
+              "FALSE|TRUE|TRUE\xAD");
     g_state.firstShow = FALSE;  // a second window without the narrowing has the template's width
     HWND full = CreateDialogParamA(g_state.instance, MAKEINTRESOURCEA(IDD_MAIN), NULL, MainDialogProc, 0);
     std::string narrowedBy;  // at the start, after "Advanced >>" and after a second click
@@ -81,28 +84,51 @@ TEST_F(MainWindow, InitialisationRestoresControlsAndSettings)
     DestroyWindow(full);
 }
 
+// Hands out blocks full of junk, as a heap may, and fails only the first growth after a start.
+static void* JunkRealloc(void* block, size_t size)
+{
+    static bool started = false;
+    char* grown = block != NULL && started ? nullptr : (char*)malloc(size);
+    started = block == NULL;
+    if (grown != NULL)  // here the log grows once, from its one-byte start block: one byte to keep
+        memset(grown, 'J', size), grown[0] = block ? *(char*)block : 'J', free(block);
+    return grown;
+}
+
 TEST_F(MainWindow, StatusLogReportsCablesAndSurvivesAllocationFailures)
 {
     std::string letters = "ABCDEFGHIJKLMNOPQRSTUVWXYZ", name63(63, 'd'), found1 = "Devices found: 1\r\nDevice name: ";
-    struct { std::string driver, status; } cases[] = {
-        { "Count=1\r\nDescription0=Cable A", found1 + "Cable A|500LR" }, { "Count=0", kAdvice + std::string("|400--") },
-        { "Count=2\r\nDescription0=A\r\nFailDetailIndex=1", "Devices found: 2\r\nDevice name: A\r\nIO Error!|600LR" },
-        { "Count=1\r\nCountStatus=1", "Devices found: IO Error!\r\n|400--" },
-        { "Count=1\r\nDescription0=" + name63, found1 + name63 + "|500LR" },
-        { "Count=1\r\nUnterminatedIndex=0", found1 + (letters + letters + letters).substr(0, 63) + "|500LR" },
+    const std::string two = "Count=2\r\nDescription0=A\r\nDescription1=B", listed = "\r\nDevice name: A\r\nDevice name: B|600LR";
+    // refresh: re-detect in the same window, which keeps the count that the driver last wrote.
+    struct { std::string driver, status, calls; bool refresh{}; } cases[] = {
+        { "Count=0", kAdvice + std::string("|400--"), "70 " },
+        { "Count=2\r\nDescription0=A\r\nFailDetailIndex=1", "Devices found: 2\r\nDevice name: A\r\nIO Error!|600LR", "70 72,0 72,1 " },
+        { "Count=1\r\nCountStatus=1", "Devices found: IO Error!\r\n|400--", "70 " },
+        { "Count=1\r\nDescription0=" + name63, found1 + name63 + "|500LR", "70 72,0 " },
+        { "Count=1\r\nUnterminatedIndex=0", found1 + (letters + letters + letters).substr(0, 63) + "|500LR", "70 72,0 " },
+        { two, "Devices found: 2" + listed, "70 72,0 72,1 " },
+        { two + "\r\nCountStatus=1", "Devices found: IO Error!\r\n" + listed, "70 72,0 72,1 ", true },
     };
     for (const auto& c : cases) {
         WriteFileText(dir + "ftd2xx-standin.ini", "[Driver]\r\n" + c.driver + "\r\n");
-        Open();
-        EXPECT_EQ(Status(), c.status);
+        DeleteFileA((dir + "ftd2xx-calls.log").c_str());
+        c.refresh ? (void)SendMessageA(window, WM_COMMAND, IDC_REFRESH, 0) : Open();
+        std::string calls;  // the driver's calls in their order, "70 72,0 ..."
+        for (char ch : ReadFileText(dir + "ftd2xx-calls.log"))
+            calls += ch == '\r' ? "" : ch == '\n' ? " " : ch == ' ' ? "," : std::string(1, ch);
+        EXPECT_EQ(Status() + " " + calls, c.status + " " + c.calls) << c.driver;
     }
-    std::string before = g_state.logBuffer;  // the last case's log, in a capacity of 500
+    std::string before = g_state.logBuffer;  // the last case's log, in a capacity of 600
     g_logRealloc = [](void*, size_t) -> void* { return NULL; };
     GrowStatusLog(100);  // a failed growth keeps the old text and capacity; appends are cut to fit
-    AppendStatusLog(std::string(600, 'x').c_str());
-    EXPECT_EQ(g_state.logBuffer + std::to_string(g_state.logCapacity), before + std::string(499 - before.size(), 'x') + "500");
+    AppendStatusLog(std::string(700, 'x').c_str());
+    EXPECT_EQ(g_state.logBuffer + std::to_string(g_state.logCapacity), before + std::string(599 - before.size(), 'x') + "600");
     Open();  // a start that obtains no buffer
     EXPECT_EQ(Status(), "Allocation Error!|0--");
+    g_logRealloc = JunkRealloc;  // a start whose first growth fails: the log is still empty text
+    ConfigureCables(dir, 1, { "Cable A" });
+    Open();
+    EXPECT_EQ(Status(), "\r\nDevice name: Cable A|100LR");
 }
 
 TEST_F(MainWindow, RecentFilePushAndFill)
@@ -136,19 +162,128 @@ TEST_F(MainWindow, PicturesFollowTheControls)
             seen += std::to_string(IsControlEnabled(window, id));
     }
     EXPECT_EQ(seen, "4015 4019:11111 4018:11111 4017:00000 4033:00000 4032:00000 4018:11111 4015:11111");
-    // The window is still narrow: a point near the group's left edge lies in the client area.
-    RECT group = Rect(GetDlgItem(window, IDC_ADVANCED_GROUP)), frame = Rect(window);
-    MouseAt({ group.left + 4, group.bottom - 20 });
-    EXPECT_EQ(Picture(), 4032);
-    Click(window, 4013);
-    MouseAt({ group.left + 5, group.bottom - 30 });
-    EXPECT_EQ(Picture(), 4019);  // the hover picture shows on entry only
-    Click(window, 4024);
-    MouseAt({ frame.left + 10, frame.bottom - 10 });
-    EXPECT_EQ(Picture(), 4019);
-
+    // Points from the panel's own rectangles: the empty foot of the Advanced group, once in view,
+    // and the empty margin left of the "Information" group.
+    Click(window, IDC_ADVANCED);
+    RECT group = Rect(GetDlgItem(window, IDC_ADVANCED_GROUP)), last = Rect(GetDlgItem(window, IDC_LOAD_AFTER_READ));
+    RECT info = Rect(GetDlgItem(window, IDC_INFO_GROUP));
+    POINT inside = { (group.left + group.right) / 2, (last.bottom + group.bottom) / 2 };
+    POINT outside = { info.left - 3, (info.top + info.bottom) / 2 };
+    std::string hover;  // the picture after each step
+    auto step = [&](int click, POINT p) { if (click) Click(window, click); MouseAt(p); hover += std::to_string(Picture()) + " "; };
+    // Entering with the external read source; moving inside (the destination's 4019 stays); leaving; entering
+    // with the internal read source; leaving with "Load FPGA from Flash" checked.
+    step(0, inside), step(4013, { inside.x + 5, inside.y + 5 }), step(4024, outside), step(0, inside);
+    step(4016, inside), step(4024, inside), step(0, outside);
+    EXPECT_EQ(hover, "4032 4019 4019 4033 4017 4033 4017 ");
+    Click(window, 4016);
     Click(window, 4014);
     ConfigureCables(dir, 0);
     SendMessageA(window, WM_COMMAND, IDC_REFRESH, 0);
     EXPECT_EQ(std::to_string(Picture()) + std::to_string(IsDlgButtonChecked(window, 4012)) + Status(), "40151" + std::string(kAdvice) + "|400--");
+}
+
+// Points this program's imports of the function name at hook; returns the function.
+static void* HookImport(const char* name, void* hook)
+{
+    BYTE* base = (BYTE*)GetModuleHandleA(NULL);
+    IMAGE_NT_HEADERS* nt = (IMAGE_NT_HEADERS*)(base + ((IMAGE_DOS_HEADER*)base)->e_lfanew);
+    auto* imports = (IMAGE_IMPORT_DESCRIPTOR*)(base + nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT].VirtualAddress);
+    void* original = NULL;
+    for (; imports->Name != 0; ++imports)
+        for (auto *names = (IMAGE_THUNK_DATA*)(base + imports->OriginalFirstThunk), *slot = (IMAGE_THUNK_DATA*)(base + imports->FirstThunk);
+             names->u1.AddressOfData != 0; ++names, ++slot) {
+            DWORD protection;
+            if (IMAGE_SNAP_BY_ORDINAL(names->u1.Ordinal) || strcmp((char*)((IMAGE_IMPORT_BY_NAME*)(base + names->u1.AddressOfData))->Name, name) ||
+                !VirtualProtect(slot, sizeof *slot, PAGE_READWRITE, &protection))
+                continue;
+            original = (void*)slot->u1.Function;
+            slot->u1.Function = (ULONG_PTR)hook;
+            VirtualProtect(slot, sizeof *slot, protection, &protection);
+        }
+    return original;
+}
+
+// What the Load did, in order: tool starts (their command lines after "-v ") and pauses, each with
+// "!" when the status box did not mirror the log with its first line in view at that moment.
+static std::vector<std::string> g_events;
+static std::string g_refused;  // tool starts whose command line holds this text fail
+static HWND g_box;
+static decltype(&CreateProcessA) g_createProcess;
+static decltype(&Sleep) g_sleep;
+static std::string Mirrored()
+{ return WindowText(g_box) == g_state.logBuffer && SendMessageA(g_box, EM_GETFIRSTVISIBLELINE, 0, 0) == 0 ? "" : "!"; }
+static BOOL WINAPI RecordStart(LPCSTR app, LPSTR line, LPSECURITY_ATTRIBUTES p, LPSECURITY_ATTRIBUTES t, BOOL inherit,
+                               DWORD flags, LPVOID env, LPCSTR cwd, LPSTARTUPINFOA startup, LPPROCESS_INFORMATION info)
+{
+    std::string command = std::string(line).substr(24), file = "\"" + std::string(g_state.bitstreamPath) + "\"";
+    if (command.find(file) != std::string::npos)
+        command.replace(command.find(file), file.size(), "<file>");
+    bool refuse = !g_refused.empty() && command.find(g_refused) != std::string::npos;
+    g_events.push_back(command + (refuse ? " refused" : "") + Mirrored());
+    return !refuse && g_createProcess(app, line, p, t, inherit, flags, env, cwd, startup, info);
+}
+static void WINAPI RecordPause(DWORD ms) { g_events.push_back("pause " + std::to_string(ms) + Mirrored()); g_sleep(ms); }
+
+TEST_F(MainWindow, LoadAndReadPauseOnlyAfterStartedRunsAndTheBoxMirrorsTheLogAtEveryStep)
+{
+    const std::string run = "XC3SProg processing.\r\nXC3SProg done.\r\n", refused = "XC3SProg processing.\r\nRun XC3SProg failed!\r\n";
+    const std::string waitI = "\r\nWaiting for internal flash to be loaded.\r\n", waitX = "\r\nWaiting for external flash to be loaded.\r\n";
+    // command 4022 is a Read of the external flash; the others are Loads into the given destination
+    const struct { int command, destination; bool fpgaAfter; const char* refuse; std::vector<std::string> events; std::string log; } cases[] = {
+        {4001, 4014, false, "", {"xc3s400an.bit:w", "pause 50", "-I <file>:w", "pause 100"}, waitI + run + run + "Internal Flash loaded.\r\n"},
+        {4001, 4014, false, "xc3s400an", {"xc3s400an.bit:w refused", "-I <file>:w", "pause 100"}, waitI + refused + run + "Internal Flash loaded.\r\n"},
+        {4001, 4013, true, "-I", {"vlrext.bit:w", "pause 50", "-I <file>:w refused", "-R"}, waitX + run + refused + "IO Error\r\n" + run},
+        {4001, 4012, false, "", {"<file>:w"}, "\r\n" + run + "top.bit loaded into FPGA\r\n"},
+        {4022, 4012, false, "", {"vlrext.bit:w", "-I XFlash.bit:R:0:BIT:236000"}, "Reading Flash to file.\r\n" + run + run + "External Flash loaded into XFlash.bit\r\n"},
+    };
+    WriteFileText(dir + "top.bit", "bits");
+    Open();
+    g_box = GetDlgItem(window, IDC_STATUS);
+    g_createProcess = (decltype(g_createProcess))HookImport("CreateProcessA", (void*)RecordStart);
+    g_sleep = (decltype(g_sleep))HookImport("Sleep", (void*)RecordPause);
+    for (const auto& c : cases) {
+        g_events.clear();
+        g_refused = c.refuse;
+        Click(window, c.destination);
+        CheckDlgButton(window, IDC_LOAD_AFTER_FLASH, c.fpgaAfter);
+        SetDlgItemTextA(window, IDC_BITSTREAM_COMBO, (dir + "top.bit").c_str());
+        Command(window, c.command);
+        EXPECT_EQ(g_events, c.events) << c.log;
+        // At the end the box holds the whole log and shows its last line.
+        std::string box = WindowText(g_box);
+        LRESULT last = SendMessageA(g_box, EM_POSFROMCHAR, box.size() - 3, 0);
+        RECT client;
+        GetClientRect(g_box, &client);
+        EXPECT_TRUE(box == g_state.logBuffer && box.size() >= c.log.size() && box.substr(box.size() - c.log.size()) == c.log &&
+                    SendMessageA(g_box, EM_GETFIRSTVISIBLELINE, 0, 0) > 0 && HIWORD(last) < client.bottom) << box;
+    }
+    HookImport("CreateProcessA", (void*)g_createProcess);
+    HookImport("Sleep", (void*)g_sleep);
+}
+
+// Every line of the About text fits one line of its box in the box's own font, with room to spare.
+TEST(AboutBox, EachLineOfTheTextFitsOneLineOfItsBox)
+{
+    HWND about = CreateDialogParamA(GetModuleHandleA(NULL), MAKEINTRESOURCEA(IDD_ABOUT), NULL, AboutDialogProc, 0);
+    HWND box = GetDlgItem(about, IDC_ABOUT_TEXT);
+    RECT client, all;
+    GetClientRect(box, &client);
+    HDC dc = GetDC(box);
+    SelectObject(dc, (HFONT)SendMessageA(box, WM_GETFONT, 0, 0));
+    TEXTMETRICA metrics;
+    GetTextMetricsA(dc, &metrics);
+    std::string text = WindowText(box), widths;
+    all = client;
+    DrawTextA(dc, text.c_str(), -1, &all, DT_CALCRECT | DT_WORDBREAK | DT_CENTER);
+    for (size_t from = 0, to; from <= text.size(); from = to + 2) {
+        to = std::min(text.find("\r\n", from), text.size());
+        RECT line = {};
+        DrawTextA(dc, text.substr(from, to - from).c_str(), -1, &line, DT_CALCRECT | DT_SINGLELINE);
+        widths += line.right * 10 <= client.right * 9 ? "" : text.substr(from, to - from) + " is too wide; ";
+    }
+    ReleaseDC(box, dc);
+    DestroyWindow(about);
+    EXPECT_EQ(widths, "");
+    EXPECT_TRUE(all.bottom - all.top == 7 * metrics.tmHeight && all.bottom <= client.bottom) << all.bottom << " " << client.bottom;
 }
