@@ -6,7 +6,8 @@ enum { RUN_TOOL = WM_APP + 1 };
 static char g_commandLine[1200];
 
 // The loader's way, without anything around it: hidden, idle priority, waited for, handles closed.
-static void RunToolOnce(void)
+// FALSE when the platform refused to start the tool.
+static BOOL RunToolOnce(void)
 {
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
@@ -16,18 +17,18 @@ static void RunToolOnce(void)
     char line[sizeof g_commandLine];
     lstrcpyA(line, g_commandLine);
     if (!CreateProcessA(NULL, line, NULL, NULL, FALSE, IDLE_PRIORITY_CLASS, NULL, NULL, &startup, &process))
-        return;
+        return FALSE;
     WaitForSingleObject(process.hProcess, INFINITE);
     CloseHandle(process.hProcess);
     CloseHandle(process.hThread);
+    return TRUE;
 }
 
 static LRESULT CALLBACK RunnerProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    if (message == RUN_TOOL) {
-        RunToolOnce();
-        return 1;
-    }
+    // The answer tells the bench whether this run counts: 1 started, 0 refused.
+    if (message == RUN_TOOL)
+        return RunToolOnce() ? 1 : 0;
     if (message == WM_CLOSE) {
         DestroyWindow(window);
         return 0;
