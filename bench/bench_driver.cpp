@@ -264,11 +264,15 @@ Layout LayOut(const std::string& benchDir)
     return layout;
 }
 
-double TimeCommand(HWND window, int id, HWND control)
+// The command's time is until the program answers; it then paints what the command changed, which
+// is waited for here, so that the painting does not fall into whatever is timed next.
+double TimeCommand(const Child& child, int id, HWND control)
 {
     double started = NowMs();
-    SendMessageA(window, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), (LPARAM)control);
-    return NowMs() - started;
+    SendMessageA(child.window, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), (LPARAM)control);
+    double elapsed = NowMs() - started;
+    WaitForInputIdle(child.info.hProcess, 5000);
+    return elapsed;
 }
 
 // Another process's edit control answers only WM_GETTEXT; GetWindowTextA would not ask it.
@@ -843,7 +847,7 @@ void MeasureRefresh(const Layout& layout)
             int item = (turn + run + 1) % 4;   // 0 and 1 the loaders, 2 and 3 the window here
             int side = item % 2;
             if (item < 2) {
-                double ms = TimeCommand(loaders[side].window, IDC_REFRESH, buttons[side]);
+                double ms = TimeCommand(loaders[side], IDC_REFRESH, buttons[side]);
                 CheckCableList(StatusText(loaders[side].window), cables[side]);
                 if (run >= 0)
                     refreshMs[side].push_back(ms);
@@ -956,7 +960,7 @@ int LoadsOf(const Tally& tally)
 // One Load; its time joins the samples only when its tool ran.
 void LoadInSession(Session* session, std::vector<double>* samples)
 {
-    double ms = TimeCommand(session->child.window, IDC_LOAD, session->loadButton);
+    double ms = TimeCommand(session->child, IDC_LOAD, session->loadButton);
     session->totalMs += ms;
     std::string log = StatusText(session->child.window);
     Outcome outcome = LoadOutcome(log, session->logLength);
