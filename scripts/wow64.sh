@@ -291,7 +291,7 @@ case "$command" in
     ensure) as_root "$0" _ensure ;;
     _ensure) ensure_root ;;
     remove) as_root "$0" _remove ;;
-    _remove) exec 9>"$CACHE/.lock" 2>/dev/null || true; flock 9 2>/dev/null || true; remove_root ;;
+    _remove) [ -d "$CACHE" ] || exit 0; exec 9>"$CACHE/.lock"; flock 9; remove_root ;;
     session)
         [ $# -ge 2 ] || die "usage: $0 session TREE COMMAND..."
         tree=$(cd "$1" && pwd -P); shift
