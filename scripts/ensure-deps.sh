@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
-# Installs what the build, the demo and the tests need from Debian's packages, once.
+# Installs what the build, the demo and the tests need from Debian's packages, once (the Wine 10 root: scripts/wow64.sh).
 set -euo pipefail
 
 packages=(
     g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix binutils-mingw-w64
     wine64 xvfb googletest cmake make g++ imagemagick x11-utils clang libclang-rt-14-dev
+    debootstrap
 )
 missing=()
 for p in "${packages[@]}"; do

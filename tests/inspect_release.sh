@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Inspects the 32-bit release build, which cannot run here: format, subsystem, imports and resources.
+# Inspects the 32-bit release build and its package: format, subsystem, imports, resources and the zip's files.
 set -u
 exe="$1"
+zip=$(realpath -m "$2")
 fail=0
 check() { if eval "$2"; then echo "ok: $1"; else echo "FAILED: $1"; fail=1; fi; }
 
@@ -29,4 +30,22 @@ check "six bitmaps, no more" '[ "$(grep -c "RT_BITMAP" <<<"$resources")" = 6 ]'
 check "icon group 8002" 'grep -qE "^8002 14 /\* RT_GROUP_ICON \*/" <<<"$resources"'
 check "every resource in language 1033" \
     '[ -z "$(grep "^LANGUAGE" <<<"$resources" | grep -v "^LANGUAGE 9, 1$")" ]'
+
+# The package: exactly three files, the same program, and text files that Windows tools read as lines.
+[ -f "$zip" ] || { echo "FAILED: $zip is missing (build the package target first)"; exit 1; }
+unpacked=$(mktemp -d)
+trap 'rm -rf "$unpacked"' EXIT
+(cd "$unpacked" && cmake -E tar xf "$zip")
+version=$(basename "$zip" | sed -n 's/^VLR-Loader-\(.*\)-win32\.zip$/\1/p')
+crlf_only() { [ -s "$1" ] && [ "$(tail -c 1 "$1" | od -An -c | tr -d ' ')" = '\n' ] && ! grep -qv $'\r$' "$1"; }
+check "the zip lists exactly VLR Loader.exe, README.txt and Help.bat" \
+    '[ "$(cmake -E tar tf "$zip" | LC_ALL=C sort)" = "$(printf "Help.bat\nREADME.txt\nVLR Loader.exe")" ]'
+check "the packaged program is the PE32 GUI build" \
+    'p=$(i686-w64-mingw32-objdump -p "$unpacked/VLR Loader.exe") && grep -q "^Magic[[:space:]]*010b" <<<"$p" && grep -qE "^Subsystem[[:space:]]+00000002" <<<"$p" &&
+     [ "$(i686-w64-mingw32-windres -i "$unpacked/VLR Loader.exe" -O rc 2>/dev/null)" = "$resources" ]'
+check "README.txt and Help.bat have CR LF line ends" 'crlf_only "$unpacked/README.txt" && crlf_only "$unpacked/Help.bat"'
+check "README.txt names what goes beside the program and its Settings file" \
+    '(for f in ftd2xx.dll xc3sprog.exe xc3s400an.bit vlrext.bit "VLR Loader.ini"; do grep -qF "$f" "$unpacked/README.txt" || exit 1; done)'
+check "Help.bat opens the README.txt of its own folder" 'grep -qF "start \"\" \"%~dp0README.txt\"" "$unpacked/Help.bat"'
+check "the About box shows the package's version $version" '[ -n "$version" ] && grep -qF "Version $version\\r\\n" <<<"$resources"'
 exit $fail
