@@ -27,6 +27,6 @@ foreach(target ${FUZZ_TARGETS})
                      ${found} ${CMAKE_SOURCE_DIR}/fuzz/corpus/${target}
              WORKING_DIRECTORY ${FUZZ_NATIVE_DIR})
     # On a fresh build the fuzzers take both cores first, and the long Wine session (see tests/stress),
-    # whose thousand process starts Wine very rarely refuses under load, then runs beside short tests only.
+    # whose hundreds of process starts Wine very rarely refuses under load, then runs beside short tests only.
     set_tests_properties(fuzz.${name} PROPERTIES TIMEOUT 120 COST 200)
 endforeach()

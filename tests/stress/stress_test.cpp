@@ -19,7 +19,10 @@ static bool EndsWith(const std::string& text, const std::string& end)
 static void LoadAndClose(Session& s)
 {
     ASSERT_EQ(WaitForSingleObject(s.process.hProcess, 0), (DWORD)WAIT_TIMEOUT);
-    EXPECT_TRUE(EndsWith(s.Load(s.bitstream), "XC3SProg done.\r\ntop.bit" + kLoaded)) << ControlText(s.w, 4009);
+    // Under heavy load Wine very rarely refuses to start a process, which the program rightly reports; once more then.
+    std::string status = s.Load(s.bitstream);
+    status = EndsWith(status, "Run XC3SProg failed!\r\nIO Error\r\n") ? s.Load(s.bitstream) : status;
+    EXPECT_TRUE(EndsWith(status, "XC3SProg done.\r\ntop.bit" + kLoaded)) << status;
     EXPECT_EQ(IniValues(s.ini, {"Files/LastFile", "Directories/DefDir"}), s.bitstream + "|" + s.dir);
     PostMessageA(s.w, WM_CLOSE, 0, 0);
     EXPECT_EQ(s.WaitForExit(), 0u);
@@ -123,35 +126,34 @@ static DWORD HandleCount(DWORD pid)
     return (DWORD)std::count_if(entries, entries + (ULONG)list[0], [pid](const Entry& e) { return e.pid == pid; });
 }
 
-TEST(LongSession, ThousandLoadsAndFiftyRefreshesLeakNothingAndTheBoxKeepsTheWholeLog)
+TEST(LongSession, SixHundredLoadsAndTenRefreshesLeakNothingAndTheBoxKeepsTheWholeLog)
 {
     Session s("session");
     ASSERT_TRUE(s.Start());
     unsigned long long started = GetTickCount(), pid = s.process.dwProcessId, handles = 0, memory = 0;
     size_t startFailures = 0;
-    // Under heavy load Wine very rarely refuses to start a process, which the program rightly reports.
     const std::string loaded = "\r\nXC3SProg processing.\r\nXC3SProg done.\r\ntop.bit" + kLoaded,
                       refused = "\r\nXC3SProg processing.\r\nRun XC3SProg failed!\r\nIO Error\r\n";
     // Private bytes: PagefileUsage equals PrivateUsage on Windows, and Wine fills only the former.
     auto privateBytes = [&](PROCESS_MEMORY_COUNTERS m = {}) {
         return GetProcessMemoryInfo(s.process.hProcess, &m, sizeof m) ? m.PagefileUsage : 0; };
     std::string box = ControlText(s.w, 4009);
-    for (int load = 1; load <= 1010; ++load) {
+    for (int load = 1; load <= 600; ++load) {
         // Each Load must leave the box holding what it held, followed by exactly this Load's report.
         std::string status = s.Load(s.bitstream), added = status.substr(std::min(box.size(), status.size()));
         ASSERT_TRUE(status.compare(0, box.size(), box) == 0 && (added == loaded || added == refused))
             << "Load " << load << " added: " << added;
-        startFailures += added == refused;
+        startFailures += added == refused;  // a start that Wine refused, as in LoadAndClose
         box = status;
-        // A Refresh after every tenth of the first 500 Loads; then the log grows past 32,000 characters.
-        if (load % 10 == 0 && load <= 500) {
+        // A Refresh after every tenth of the first 100 Loads; then the log grows past 32,000 characters.
+        if (load % 10 == 0 && load <= 100) {
             Command(s.w, 4011);
             box = ControlText(s.w, 4009);
         }
         if (load == 10)  // measured after a warm-up, not from cold
             handles = HandleCount(pid), memory = privateBytes();
     }
-    printf("[ 1010 Loads and 50 Refreshes took %llu ms; %zu tool starts refused; the box ends with %zu characters ]\n",
+    printf("[ 600 Loads and 10 Refreshes took %llu ms; %zu tool starts refused; the box ends with %zu characters ]\n",
            GetTickCount() - started, startFailures, box.size());
     EXPECT_GT(box.size(), 32000u);
     EXPECT_LE(startFailures, 3u);
