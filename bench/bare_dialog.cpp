@@ -3,7 +3,6 @@
 #include <commctrl.h>
 
 #ifdef WITH_LOADER_IMPORTS
-#include <commdlg.h>
 #include <shlwapi.h>
 
 #include "device/cable_driver.h"
@@ -11,7 +10,7 @@
 // Built this way it also imports the libraries the loader imports beyond this floor, so that the bench
 // can tell how much of the loader's start-up their loading takes. The functions are never called;
 // reading their addresses through a volatile table keeps the imports in the program.
-static void* volatile g_loaderImports[] = { (void*)GetOpenFileNameA, (void*)PathFileExistsA, (void*)CableDeviceCount };
+static void* volatile g_loaderImports[] = { (void*)PathFileExistsA, (void*)CableDeviceCount };
 #endif
 
 // The loader's own template, icon and class name, linked from its compiled resources.

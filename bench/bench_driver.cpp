@@ -818,7 +818,7 @@ void MeasureStartUp(const Layout& layout)
     Report("start-up ratio", loader / bare, "", "<= 1.15", loader / bare <= 1.15);
     Note(Format("loader %.1f ms, bare dialog with the same class and template %.1f ms (medians of %.0f runs each)",
                 loader, bare, kStartRuns));
-    Note(Format("the bare dialog importing what the loader imports beyond it (comdlg32, shlwapi, the cable driver) "
+    Note(Format("the bare dialog importing what the loader imports beyond it (shlwapi, the cable driver) "
                 "%.1f ms", Median(startMs[2])));
     Note(Format("in-process, the loader's WM_INITDIALOG %.2f ms; cable driver stand-in %.2f ms (%.0f calls),",
                 MedianOf(inits, TotalOf), MedianOf(inits, DriverOf), MedianOf(inits, DriverCallsOf)));

@@ -31,7 +31,16 @@ int RunOpenFile(HWND owner, char* fileBuffer, char* titleBuffer)
     record->lpstrFile = fileBuffer;
     record->lpstrFileTitle = titleBuffer;
     record->Flags = OFN_EXPLORER | OFN_FILEMUSTEXIST | OFN_HIDEREADONLY;
-    if (!GetOpenFileNameA(record))
+    // The common dialogs' library is loaded on the first use, not with the program: only this
+    // chooser needs it, and it is a heavy part of the program's start.
+    typedef BOOL(WINAPI * OpenFileNameProc)(LPOPENFILENAMEA);
+    static OpenFileNameProc s_getOpenFileName = NULL;
+    if (s_getOpenFileName == NULL) {
+        HMODULE dialogs = LoadLibraryA("comdlg32.dll");
+        if (dialogs != NULL)
+            s_getOpenFileName = (OpenFileNameProc)(void*)GetProcAddress(dialogs, "GetOpenFileNameA");
+    }
+    if (s_getOpenFileName == NULL || !s_getOpenFileName(record))
         return -1;
     return record->nFileOffset;
 }
