@@ -7,6 +7,7 @@
 // How much of the caption must lie on a work area for the user to grab it.
 static const LONG kCaptionPieceWidth = 100;
 static const LONG kCaptionPieceHeight = 20;
+static const LONG kFarthest = 1 << 24;
 
 struct CaptionSearch {
     RECT caption;
@@ -40,13 +41,15 @@ static LONG Clamp(LONG value, LONG low, LONG high)
 // monitor since detached) becomes the nearest position on the nearest monitor's work area.
 static void KeepWithinReach(HWND window, int* x, int* y)
 {
-    RECT frame, client;
+    RECT frame;
     GetWindowRect(window, &frame);
-    GetClientRect(window, &client);
     POINT clientOrigin = { 0, 0 };
     ClientToScreen(window, &clientOrigin);
     LONG width = frame.right - frame.left, height = frame.bottom - frame.top;
     LONG captionHeight = clientOrigin.y - frame.top;
+    // No screen reaches this far; held here, the sums below cannot overflow.
+    *x = (int)Clamp(*x, -kFarthest, kFarthest);
+    *y = (int)Clamp(*y, -kFarthest, kFarthest);
 
     CaptionSearch search = {};
     SetRect(&search.caption, *x, *y, *x + width, *y + captionHeight);
