@@ -12,6 +12,7 @@
 #include "app/startup.h"
 #include "device/cable_driver.h"
 #include "res/resource.h"
+#include "tests/support/import_slots.h"
 #include "ui/main_dialog.h"
 
 namespace {
@@ -563,42 +564,13 @@ const Clock kClocks[] = {
     { "RedrawWindow", 0, (void*)TimedRedrawWindow, (void**)&g_redrawWindow },
 };
 
-bool SameText(const char* a, const char* b)
+// Points the import slots that name the clock's function at the given address; returns what they held,
+// or NULL when nothing here imports the function.
+void* SwapClock(const Clock& clock, void* address)
 {
-    return lstrcmpiA(a, b) == 0;
-}
-
-// Points every slot of this executable's import table that names the clock's function at the given
-// address; returns what the slots held, or NULL when nothing here imports the function.
-void* SwapImport(const Clock& clock, void* address)
-{
-    BYTE* base = (BYTE*)GetModuleHandleA(NULL);
-    IMAGE_NT_HEADERS* headers = (IMAGE_NT_HEADERS*)(base + ((IMAGE_DOS_HEADER*)base)->e_lfanew);
-    IMAGE_DATA_DIRECTORY directory = headers->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
     void* held = NULL;
-    for (IMAGE_IMPORT_DESCRIPTOR* module = (IMAGE_IMPORT_DESCRIPTOR*)(base + directory.VirtualAddress);
-         module->Name != 0; ++module) {
-        bool driver = SameText((const char*)(base + module->Name), "ftd2xx.dll");
-        IMAGE_THUNK_DATA* names = (IMAGE_THUNK_DATA*)(base + module->OriginalFirstThunk);
-        IMAGE_THUNK_DATA* slots = (IMAGE_THUNK_DATA*)(base + module->FirstThunk);
-        for (; names->u1.AddressOfData != 0; ++names, ++slots) {
-            bool match;
-            if (IMAGE_SNAP_BY_ORDINAL(names->u1.Ordinal))
-                match = clock.name == NULL && driver && IMAGE_ORDINAL(names->u1.Ordinal) == clock.ordinal;
-            else
-                match = clock.name != NULL &&
-                        std::strcmp((const char*)((IMAGE_IMPORT_BY_NAME*)(base + names->u1.AddressOfData))->Name,
-                                    clock.name) == 0;
-            if (!match)
-                continue;
-            DWORD protection;
-            if (!VirtualProtect(slots, sizeof *slots, PAGE_READWRITE, &protection))
-                Fail("cannot rewrite this program's import table");
-            held = (void*)slots->u1.Function;
-            slots->u1.Function = (ULONG_PTR)address;
-            VirtualProtect(slots, sizeof *slots, protection, &protection);
-        }
-    }
+    if (::SwapImport("ftd2xx.dll", clock.name, clock.ordinal, address, &held) != 0)
+        Fail("cannot rewrite this program's import table");
     return held;
 }
 
@@ -606,7 +578,7 @@ void StartClocks()
 {
     for (const Clock& clock : kClocks) {
         // A function the loader code does not import is never called by it: nothing to time.
-        *clock.original = SwapImport(clock, clock.wrapper);
+        *clock.original = SwapClock(clock, clock.wrapper);
     }
     if (g_sendMessage == NULL || g_createProcess == NULL || g_getProfileString == NULL || g_cableDeviceDetail == NULL)
         Fail("the loader's platform calls are not in this program's import table");
@@ -616,7 +588,7 @@ void StopClocks()
 {
     for (const Clock& clock : kClocks) {
         if (*clock.original != NULL)
-            SwapImport(clock, *clock.original);
+            SwapClock(clock, *clock.original);
         *clock.original = NULL;
     }
     g_clockedWindow = NULL;

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 
+#include "import_slots.h"
 #include "test_support.h"
 #include "app/loader_state.h"
 #include "app/recent_files.h"
@@ -186,21 +187,8 @@ TEST_F(MainWindow, PicturesFollowTheControls)
 // Points this program's imports of the function name at hook; returns the function.
 static void* HookImport(const char* name, void* hook)
 {
-    BYTE* base = (BYTE*)GetModuleHandleA(NULL);
-    IMAGE_NT_HEADERS* nt = (IMAGE_NT_HEADERS*)(base + ((IMAGE_DOS_HEADER*)base)->e_lfanew);
-    auto* imports = (IMAGE_IMPORT_DESCRIPTOR*)(base + nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT].VirtualAddress);
     void* original = NULL;
-    for (; imports->Name != 0; ++imports)
-        for (auto *names = (IMAGE_THUNK_DATA*)(base + imports->OriginalFirstThunk), *slot = (IMAGE_THUNK_DATA*)(base + imports->FirstThunk);
-             names->u1.AddressOfData != 0; ++names, ++slot) {
-            DWORD protection;
-            if (IMAGE_SNAP_BY_ORDINAL(names->u1.Ordinal) || strcmp((char*)((IMAGE_IMPORT_BY_NAME*)(base + names->u1.AddressOfData))->Name, name) ||
-                !VirtualProtect(slot, sizeof *slot, PAGE_READWRITE, &protection))
-                continue;
-            original = (void*)slot->u1.Function;
-            slot->u1.Function = (ULONG_PTR)hook;
-            VirtualProtect(slot, sizeof *slot, protection, &protection);
-        }
+    SwapImport(NULL, name, 0, hook, &original);
     return original;
 }
 
