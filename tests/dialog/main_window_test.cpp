@@ -184,14 +184,6 @@ TEST_F(MainWindow, PicturesFollowTheControls)
     EXPECT_EQ(std::to_string(Picture()) + std::to_string(IsDlgButtonChecked(window, 4012)) + Status(), "40151" + std::string(kAdvice) + "|400--");
 }
 
-// Points this program's imports of the function name at hook; returns the function.
-static void* HookImport(const char* name, void* hook)
-{
-    void* original = NULL;
-    SwapImport(NULL, name, 0, hook, &original);
-    return original;
-}
-
 // What the Load did, in order: tool starts (their command lines after "-v ") and pauses, each with
 // "!" when the status box did not mirror the log with its first line in view at that moment.
 static std::vector<std::string> g_events;
@@ -228,8 +220,9 @@ TEST_F(MainWindow, LoadAndReadPauseOnlyAfterStartedRunsAndTheBoxMirrorsTheLogAtE
     WriteFileText(dir + "top.bit", "bits");
     Open();
     g_box = GetDlgItem(window, IDC_STATUS);
-    g_createProcess = (decltype(g_createProcess))HookImport("CreateProcessA", (void*)RecordStart);
-    g_sleep = (decltype(g_sleep))HookImport("Sleep", (void*)RecordPause);
+    // The loader code linked into this test reaches the platform through its import table.
+    SwapImport(NULL, "CreateProcessA", 0, (void*)RecordStart, (void**)&g_createProcess);
+    SwapImport(NULL, "Sleep", 0, (void*)RecordPause, (void**)&g_sleep);
     for (const auto& c : cases) {
         g_events.clear();
         g_refused = c.refuse;
@@ -246,8 +239,9 @@ TEST_F(MainWindow, LoadAndReadPauseOnlyAfterStartedRunsAndTheBoxMirrorsTheLogAtE
         EXPECT_TRUE(box == g_state.logBuffer && box.size() >= c.log.size() && box.substr(box.size() - c.log.size()) == c.log &&
                     SendMessageA(g_box, EM_GETFIRSTVISIBLELINE, 0, 0) > 0 && HIWORD(last) < client.bottom) << box;
     }
-    HookImport("CreateProcessA", (void*)g_createProcess);
-    HookImport("Sleep", (void*)g_sleep);
+    void* recorder;
+    SwapImport(NULL, "CreateProcessA", 0, (void*)g_createProcess, &recorder);
+    SwapImport(NULL, "Sleep", 0, (void*)g_sleep, &recorder);
 }
 
 // Every line of the About text fits one line of its box in the box's own font, with room to spare.
