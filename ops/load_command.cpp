@@ -4,6 +4,7 @@
 #include <shlwapi.h>
 #include <string.h>
 
+#include "command_cycle.h"
 #include "command_lines.h"
 #include "status_log.h"
 #include "tool_runner.h"
@@ -57,11 +58,11 @@ static void LoadFlash(HWND window, BOOL internal, const char* quotedPath, char* 
     ScrollStatusLogToEnd(window);
 
     if (RunProgrammingTool(window, internal ? TOOL_HELPER_INTERNAL : TOOL_HELPER_EXTERNAL) == TOOL_OK)
-        Sleep(50);
+        PauseCommand(window, 50);
 
     BuildFlashWriteCommand(quotedPath, commandLine, COMMAND_LINE_CAPACITY);
     if (RunProgrammingTool(window, commandLine) == TOOL_OK) {
-        Sleep(100);
+        PauseCommand(window, 100);
         AppendStatusLog(internal ? "Internal Flash loaded.\r\n" : "External Flash loaded.\r\n");
     } else {
         AppendStatusLog("IO Error\r\n");
@@ -76,13 +77,11 @@ void LoadBitstream(HWND window)
     char quotedPath[QUOTED_PATH_CAPACITY];
     char commandLine[COMMAND_LINE_CAPACITY];
 
-    EnableWindow(GetDlgItem(window, IDC_LOAD), FALSE);
     BOOL fromFlash = FromFlashChecked(window);
     SetCurrentDirectoryA(g_state.programDirectory);
     GetDlgItemTextA(window, IDC_BITSTREAM_COMBO, g_state.bitstreamPath, sizeof g_state.bitstreamPath);
     if (!PathFileExistsA(g_state.bitstreamPath)) {
         SetStatusBoxText(window, "File not found!\r\n");
-        EnableWindow(GetDlgItem(window, IDC_LOAD), TRUE);
         return;
     }
 
@@ -100,6 +99,4 @@ void LoadBitstream(HWND window)
         LoadFlash(window, FALSE, quotedPath, commandLine);
     ShowStatusLog(window);
     ScrollStatusLogToEnd(window);
-
-    EnableWindow(GetDlgItem(window, IDC_LOAD), TRUE);
 }

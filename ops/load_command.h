@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+// Runs inside the command cycle, which keeps "Load" disabled for its duration.
 void LoadBitstream(HWND window);
 
 #endif

@@ -1,8 +1,9 @@
 // Runs the programming tool once, hidden, and waits for its end.
 #include "tool_runner.h"
 
-#include "status_log.h"
+#include "command_cycle.h"
 #include "command_lines.h"
+#include "status_log.h"
 #include "../app/text_util.h"
 
 int RunProgrammingTool(HWND window, const char* commandLine)
@@ -17,6 +18,7 @@ int RunProgrammingTool(HWND window, const char* commandLine)
 
     AppendStatusLog("XC3SProg processing.\r\n");
     ShowStatusLog(window);
+    ShowCommandProgress(window);
 
     // CreateProcessA may write into the command line, so it gets a copy of its own.
     char line[COMMAND_LINE_CAPACITY];

@@ -12,6 +12,7 @@
 #include "../app/settings.h"
 #include "../device/cable_detection.h"
 #include "../device/tool_console.h"
+#include "../ops/command_cycle.h"
 #include "../ops/load_command.h"
 #include "../ops/read_flash.h"
 #include "../ops/status_log.h"
@@ -137,10 +138,8 @@ static void RefreshMainWindow(HWND window)
 
 static void ReadFlash(HWND window)
 {
-    EnableWindow(GetDlgItem(window, IDC_READ), FALSE);
     ReadFlashToFile(window);
     ShowDestinationPictures(window, 0);
-    EnableWindow(GetDlgItem(window, IDC_READ), TRUE);
 }
 
 static void RouteCommand(HWND window, int id)
@@ -150,7 +149,7 @@ static void RouteCommand(HWND window, int id)
         EndDialog(window, 1);
         break;
     case IDC_LOAD:
-        LoadBitstream(window);
+        RunBlockingCommand(window, IDC_LOAD, TRUE, LoadBitstream);
         break;
     case IDC_BROWSE:
         ChooseBitstream(window);
@@ -165,7 +164,7 @@ static void RouteCommand(HWND window, int id)
         ToggleAdvancedPanel(window);
         break;
     case IDC_REFRESH:
-        RefreshMainWindow(window);
+        RunBlockingCommand(window, IDC_REFRESH, FALSE, RefreshMainWindow);
         break;
     case IDC_DEST_FPGA:
     case IDC_DEST_XFLASH:
@@ -176,7 +175,7 @@ static void RouteCommand(HWND window, int id)
         ToggleFromFlash(window);
         break;
     case IDC_READ:
-        ReadFlash(window);
+        RunBlockingCommand(window, IDC_READ, TRUE, ReadFlash);
         break;
     case IDC_READ_XFLASH:
     case IDC_READ_IFLASH:
