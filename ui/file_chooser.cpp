@@ -1,6 +1,7 @@
 // The bitstream file chooser behind the "..." button.
 #include "file_chooser.h"
 
+#include <cderr.h>
 #include <string.h>
 
 #include "../app/loader_state.h"
@@ -24,6 +25,16 @@ void PrepareOpenFile(HWND owner, const char* filter, const char* title)
     record->lpstrDefExt = "bit";
 }
 
+// The common dialogs' library is loaded on the first use, not with the program: only this chooser
+// needs it, and it is a heavy part of the program's start.
+static FARPROC DialogFunction(const char* name)
+{
+    HMODULE dialogs = GetModuleHandleA("comdlg32.dll");
+    if (dialogs == NULL)
+        dialogs = LoadLibraryA("comdlg32.dll");
+    return dialogs != NULL ? GetProcAddress(dialogs, name) : NULL;
+}
+
 int RunOpenFile(HWND owner, char* fileBuffer, char* titleBuffer)
 {
     OPENFILENAMEA* record = &g_state.openFile;
@@ -31,18 +42,20 @@ int RunOpenFile(HWND owner, char* fileBuffer, char* titleBuffer)
     record->lpstrFile = fileBuffer;
     record->lpstrFileTitle = titleBuffer;
     record->Flags = OFN_EXPLORER | OFN_FILEMUSTEXIST | OFN_HIDEREADONLY;
-    // The common dialogs' library is loaded on the first use, not with the program: only this
-    // chooser needs it, and it is a heavy part of the program's start.
     typedef BOOL(WINAPI * OpenFileNameProc)(LPOPENFILENAMEA);
-    static OpenFileNameProc s_getOpenFileName = NULL;
-    if (s_getOpenFileName == NULL) {
-        HMODULE dialogs = LoadLibraryA("comdlg32.dll");
-        if (dialogs != NULL)
-            s_getOpenFileName = (OpenFileNameProc)(void*)GetProcAddress(dialogs, "GetOpenFileNameA");
-    }
-    if (s_getOpenFileName == NULL || !s_getOpenFileName(record))
+    typedef DWORD(WINAPI * ExtendedErrorProc)(void);
+    OpenFileNameProc getOpenFileName = (OpenFileNameProc)(void*)DialogFunction("GetOpenFileNameA");
+    ExtendedErrorProc extendedError = (ExtendedErrorProc)(void*)DialogFunction("CommDlgExtendedError");
+    if (getOpenFileName == NULL)
         return -1;
-    return record->nFileOffset;
+    BOOL chosen = getOpenFileName(record);
+    // The dialog refuses some starting names outright (a folder, a name with quotes), and would
+    // refuse them at every later try too: it opens without one instead.
+    if (!chosen && fileBuffer[0] != '\0' && extendedError != NULL && extendedError() == FNERR_INVALIDFILENAME) {
+        fileBuffer[0] = '\0';
+        chosen = getOpenFileName(record);
+    }
+    return chosen ? record->nFileOffset : -1;
 }
 
 void ChooseBitstream(HWND window)

@@ -3,6 +3,8 @@
 
 #include <algorithm>
 
+#include <cderr.h>
+
 #include "import_slots.h"
 #include "test_support.h"
 #include "app/loader_state.h"
@@ -289,4 +291,37 @@ TEST(AboutBox, EachLineOfTheTextFitsOneLineOfItsBox)
     DestroyWindow(about);
     EXPECT_EQ(widths, "");
     EXPECT_TRUE(all.bottom - all.top == 7 * metrics.tmHeight && all.bottom <= client.bottom) << all.bottom << " " << client.bottom;
+}
+
+// Stand-ins for the Open dialog: the first refuses its starting name, as the platform's dialog refuses a
+// folder's path or a name with quotes; the second records a choice.
+static std::vector<std::string> g_offered;
+static DWORD g_dialogError;
+static BOOL WINAPI RefuseThenChoose(LPOPENFILENAMEA record)
+{
+    g_offered.push_back(record->lpstrFile);
+    g_dialogError = g_offered.size() == 1 ? FNERR_INVALIDFILENAME : 0;
+    record->nFileOffset = 10;
+    return !g_dialogError && lstrcpyA(record->lpstrFile, "C:\\chosen\\picked.bit") && lstrcpyA(record->lpstrFileTitle, "picked.bit");
+}
+static DWORD WINAPI DialogError() { return g_dialogError; }
+static decltype(&GetProcAddress) g_getProcAddress;
+static FARPROC WINAPI DialogStandIns(HMODULE module, LPCSTR name)
+{
+    bool named = !IS_INTRESOURCE(name);
+    return named && !strcmp(name, "GetOpenFileNameA") ? (FARPROC)(void*)RefuseThenChoose
+         : named && !strcmp(name, "CommDlgExtendedError") ? (FARPROC)(void*)DialogError : g_getProcAddress(module, name);
+}
+
+TEST_F(MainWindow, ChooserThatRefusesItsStartingNameOpensAgainWithoutOne)
+{
+    WriteFileText(ini, "[Files]\r\nLastFile=C:\\designs\\\r\n");  // a folder, which a Load accepts and records
+    Open();
+    SwapImport(NULL, "GetProcAddress", 0, (void*)DialogStandIns, (void**)&g_getProcAddress);
+    Command(window, IDC_BROWSE);
+    void* standIns;
+    SwapImport(NULL, "GetProcAddress", 0, (void*)g_getProcAddress, &standIns);
+    EXPECT_EQ(g_offered, std::vector<std::string>({ "C:\\designs\\", "" }));
+    EXPECT_EQ(ControlText(window, IDC_BITSTREAM_COMBO) + "|" + IniValues(ini, {"Files/LastFile", "Files/LastFileTitle", "Files/DDList#1"}),
+              "C:\\chosen\\picked.bit|C:\\chosen\\picked.bit|picked.bit|C:\\chosen\\picked.bit");
 }
