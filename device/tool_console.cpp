@@ -5,6 +5,7 @@
 
 #include "../app/loader_state.h"
 #include "../res/resource.h"
+#include "../ui/window_position.h"
 
 // Ctrl+C and Ctrl+Break typed into the console stop the attached tool, not this program.
 static BOOL WINAPI KeepRunningOnBreak(DWORD event)
@@ -24,8 +25,11 @@ static void CreateToolConsole(void)
     HMENU systemMenu = GetSystemMenu(console, FALSE);
     if (systemMenu != NULL)
         DeleteMenu(systemMenu, SC_CLOSE, MF_BYCOMMAND);
-    SetWindowPos(console, HWND_NOTOPMOST, g_state.windowX + CONSOLE_OFFSET_X, g_state.windowY,
-                 CONSOLE_WIDTH, CONSOLE_HEIGHT, SWP_SHOWWINDOW);
+    // Beside the Main window, unless that would put its caption out of reach (the Main window
+    // near a screen's right edge).
+    int x = g_state.windowX + CONSOLE_OFFSET_X, y = g_state.windowY;
+    KeepCaptionWithinReach(&x, &y, CONSOLE_WIDTH, CONSOLE_HEIGHT, CaptionHeight(console));
+    SetWindowPos(console, HWND_NOTOPMOST, x, y, CONSOLE_WIDTH, CONSOLE_HEIGHT, SWP_SHOWWINDOW);
 }
 
 void ToggleToolConsole(HWND window)

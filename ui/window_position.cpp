@@ -1,4 +1,5 @@
-// The Main window's position: restored within reach at the first show, saved on every normal move.
+// The Main window's position: restored within reach at the first show, saved on every normal move;
+// the Tool console opens within reach by the same rule.
 #include "window_position.h"
 
 #include "../app/loader_state.h"
@@ -37,16 +38,8 @@ static LONG Clamp(LONG value, LONG low, LONG high)
     return value < low ? low : value;
 }
 
-// A position whose caption would lie off every work area (a minimised window's, or one on a
-// monitor since detached) becomes the nearest position on the nearest monitor's work area.
-static void KeepWithinReach(HWND window, int* x, int* y)
+void KeepCaptionWithinReach(int* x, int* y, LONG width, LONG height, LONG captionHeight)
 {
-    RECT frame;
-    GetWindowRect(window, &frame);
-    POINT clientOrigin = { 0, 0 };
-    ClientToScreen(window, &clientOrigin);
-    LONG width = frame.right - frame.left, height = frame.bottom - frame.top;
-    LONG captionHeight = clientOrigin.y - frame.top;
     // No screen reaches this far; held here, the sums below cannot overflow.
     *x = (int)Clamp(*x, -kFarthest, kFarthest);
     *y = (int)Clamp(*y, -kFarthest, kFarthest);
@@ -68,11 +61,22 @@ static void KeepWithinReach(HWND window, int* x, int* y)
     *y = (int)Clamp(*y, info.rcWork.top, info.rcWork.bottom - height);
 }
 
+LONG CaptionHeight(HWND window)
+{
+    RECT frame;
+    GetWindowRect(window, &frame);
+    POINT clientOrigin = { 0, 0 };
+    ClientToScreen(window, &clientOrigin);
+    return clientOrigin.y - frame.top;
+}
+
 void RestoreWindowPosition(HWND window)
 {
     int x = (int)DecimalToInt(ReadSettingString(SECTION_POSITION, KEY_X, SETTINGS_MISSING));
     int y = (int)DecimalToInt(ReadSettingString(SECTION_POSITION, KEY_Y, SETTINGS_MISSING));
-    KeepWithinReach(window, &x, &y);
+    RECT frame;
+    GetWindowRect(window, &frame);
+    KeepCaptionWithinReach(&x, &y, frame.right - frame.left, frame.bottom - frame.top, CaptionHeight(window));
     g_state.windowX = x;
     g_state.windowY = y;
     // Cleared before the move, so that moves made while the window is still being set up

@@ -8,6 +8,13 @@
 // on a monitor's work area.
 void RestoreWindowPosition(HWND window);
 
+// A position whose caption would lie off every work area (a minimised window's, or one on a monitor
+// since detached) becomes the nearest position on the nearest monitor's work area, as close as fits.
+void KeepCaptionWithinReach(int* x, int* y, LONG width, LONG height, LONG captionHeight);
+
+// Height of the window's frame and caption above its client area.
+LONG CaptionHeight(HWND window);
+
 // WM_MOVE: records the window's outer top-left corner, unless it is minimised or maximised.
 void SaveWindowPosition(HWND window);
 

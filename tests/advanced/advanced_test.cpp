@@ -143,6 +143,21 @@ TEST(Advanced, ConsoleOpensBesideTheWindowShowsToolOutputAndSurvivesCtrlC)
     FreeConsole();
     EXPECT_TRUE(WaitForSingleObject(s.process.hProcess, 0) == WAIT_TIMEOUT &&
                 SendMessageTimeoutA(s.w, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, 3000, NULL) != 0);
+
+    // Beside a window at the right edge of the work area the console's caption would be out of reach:
+    // it opens as close as fits, at the work area's edge.
+    Session edge("adv-console-edge");
+    ASSERT_TRUE(edge.Start());
+    MONITORINFO m = {};
+    m.cbSize = sizeof m;
+    GetMonitorInfoA(MonitorFromWindow(edge.w, MONITOR_DEFAULTTOPRIMARY), &m);
+    GetWindowRect(edge.w, &placed);
+    SetWindowPos(edge.w, NULL, m.rcWork.right - (placed.right - placed.left), 50, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+    Click(edge.w, 4025);
+    ASSERT_TRUE(AttachConsole(edge.process.dwProcessId));
+    GetWindowRect(GetConsoleWindow(), &placed);
+    FreeConsole();
+    EXPECT_EQ(std::to_string(placed.left) + "," + std::to_string(placed.top), std::to_string(m.rcWork.right - 740) + ",50");
 }
 
 TEST(Advanced, AboutBoxIsModalClosesOnlyOnOkAndLeavesTheSettingsAlone)
