@@ -16,7 +16,7 @@ static void* volatile g_loaderImports[] = { (void*)PathFileExistsA, (void*)Cable
 // The loader's own template, icon and class name, linked from its compiled resources.
 enum { MAIN_TEMPLATE = 1001, PROGRAM_ICON = 8002, STATUS_BOX = 4009 };
 
-static INT_PTR CALLBACK BareDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM)
+static INT_PTR CALLBACK BareDialogProc(HWND window, UINT message, WPARAM, LPARAM)
 {
     switch (message) {
     case WM_INITDIALOG:
@@ -25,10 +25,6 @@ static INT_PTR CALLBACK BareDialogProc(HWND window, UINT message, WPARAM wParam,
         return TRUE;
     case WM_CLOSE:
         EndDialog(window, 0);
-        return TRUE;
-    case WM_COMMAND:
-        if (LOWORD(wParam) == IDCANCEL)
-            EndDialog(window, 1);
         return TRUE;
     }
     return FALSE;

@@ -40,19 +40,14 @@ static LRESULT CALLBACK RunnerProc(HWND window, UINT message, WPARAM wParam, LPA
     return DefWindowProcA(window, message, wParam, lParam);
 }
 
-// Everything after the program's own (quoted) name is the tool's command line.
+// Everything after the program's own name, which the bench quotes, is the tool's command line.
 static const char* ArgumentText(const char* line)
 {
-    if (*line == '"') {
+    ++line;
+    while (*line != '\0' && *line != '"')
         ++line;
-        while (*line != '\0' && *line != '"')
-            ++line;
-        if (*line == '"')
-            ++line;
-    } else {
-        while (*line != '\0' && *line != ' ')
-            ++line;
-    }
+    if (*line == '"')
+        ++line;
     while (*line == ' ')
         ++line;
     return line;
