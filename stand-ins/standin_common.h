@@ -1,118 +1,60 @@
-// Helpers shared by the two stand-ins: bounded text, numbers, their files' folder and their INI numbers.
+// Helpers shared by the two stand-ins: where their files are, their INI settings and their call logs.
 #ifndef STANDIN_COMMON_H
 #define STANDIN_COMMON_H
 
 #include <windows.h>
 #include <stdlib.h>
-#include <string.h>
 
-// Bounded copy/append so every buffer stays within its capacity whatever the path length.
-static inline void CopyText(char* dst, size_t cap, const char* src)
+#include <string>
+
+extern "C" IMAGE_DOS_HEADER __ImageBase;  // this module's own: the DLL's in the driver, the program's in the tool
+
+// "<folder>\<name>" for a stand-in's own files, looked up on every call: tests copy the stand-ins next to
+// the program under test, and a test that runs the program in its own process, sharing the build folder
+// with other tests, points the stand-ins at a folder of its own through STANDIN_DIR.
+static inline std::string StandinFile(const char* name)
 {
-    size_t n = strlen(src);
-    if (n >= cap)
-        n = cap - 1;
-    memcpy(dst, src, n);
-    dst[n] = '\0';
+    char path[MAX_PATH];
+    DWORD length = GetEnvironmentVariableA("STANDIN_DIR", path, sizeof path);
+    if (length > 0 && length < sizeof path)
+        return std::string(path) + (path[length - 1] == '\\' ? "" : "\\") + name;
+    std::string module(path, GetModuleFileNameA((HMODULE)&__ImageBase, path, sizeof path));
+    return module.substr(0, module.find_last_of("\\/") + 1) + name;
 }
 
-static inline void AppendText(char* dst, size_t cap, const char* src)
+static inline std::string IniText(const char* file, const char* section, const char* key, const char* fallback)
 {
-    size_t used = strlen(dst);
-    if (used + 1 >= cap)
-        return;
-    CopyText(dst + used, cap - used, src);
+    char text[4096];
+    GetPrivateProfileStringA(section, key, fallback, text, sizeof text, StandinFile(file).c_str());
+    return text;
 }
 
-static inline void FormatUnsigned(char* dst, size_t cap, unsigned long long value)
+// GetPrivateProfileIntA is not meant for negative values, and several keys use -1.
+static inline long IniNumber(const char* file, const char* section, const char* key, long fallback)
 {
-    char rev[24];
-    int n = 0;
-    do {
-        rev[n++] = (char)('0' + value % 10);
-        value /= 10;
-    } while (value != 0 && n < (int)sizeof(rev));
-    size_t i = 0;
-    while (n > 0 && i + 1 < cap)
-        dst[i++] = rev[--n];
-    dst[i] = '\0';
+    std::string text = IniText(file, section, key, "");
+    return text.empty() ? fallback : atol(text.c_str());
 }
 
-static inline void FormatSigned(char* dst, size_t cap, long long value)
+// One WriteFile on an append-only handle, under a named mutex, so that runs ending at the same time
+// cannot interleave their lines; an open that fails for a moment is tried again.
+static inline void AppendLine(const char* file, const std::string& line)
 {
-    if (value < 0 && cap > 1) {
-        dst[0] = '-';
-        FormatUnsigned(dst + 1, cap - 1, 0ULL - (unsigned long long)value);
-    } else {
-        FormatUnsigned(dst, cap, (unsigned long long)value);
+    HANDLE mutex = CreateMutexA(NULL, FALSE, "standin-calls-log");
+    WaitForSingleObject(mutex, 10000);
+    std::string path = StandinFile(file);
+    HANDLE f;
+    int attempts = 50;
+    while ((f = CreateFileA(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, NULL,
+                            OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL)) == INVALID_HANDLE_VALUE && --attempts > 0)
+        Sleep(20);
+    if (f != INVALID_HANDLE_VALUE) {
+        DWORD written;
+        WriteFile(f, line.data(), (DWORD)line.size(), &written, NULL);
+        CloseHandle(f);
     }
-}
-
-// Builds "<folder>\<name>" for the stand-in's own files: the folder of module (NULL: the program),
-// looked up on every call because tests copy the stand-ins next to the program under test.
-// A test that runs the program in its own process shares the build folder with other tests;
-// STANDIN_DIR points the stand-ins at a folder of that test's own.
-static inline BOOL PathBesideModule(HMODULE module, const char* name, char* out, size_t cap)
-{
-    char folder[MAX_PATH + 1];
-    DWORD folderLength = GetEnvironmentVariableA("STANDIN_DIR", folder, sizeof(folder));
-    if (folderLength > 0 && folderLength < sizeof(folder)) {
-        if (folderLength + strlen(name) + 2 > cap)
-            return FALSE;
-        CopyText(out, cap, folder);
-        if (folder[folderLength - 1] != '\\')
-            AppendText(out, cap, "\\");
-        AppendText(out, cap, name);
-        return TRUE;
-    }
-    char path[MAX_PATH + 1];
-    DWORD len = GetModuleFileNameA(module, path, MAX_PATH);
-    if (len == 0 || len >= MAX_PATH)
-        return FALSE;
-    path[len] = '\0';
-    char* slash = strrchr(path, '\\');
-    char* other = strrchr(path, '/');
-    if (other != NULL && (slash == NULL || other > slash))
-        slash = other;
-    if (slash == NULL)
-        return FALSE;
-    slash[1] = '\0';
-    if (strlen(path) + strlen(name) + 1 > cap)
-        return FALSE;
-    CopyText(out, cap, path);
-    AppendText(out, cap, name);
-    return TRUE;
-}
-
-// GetPrivateProfileIntA cannot return negative values, and several keys use -1, so parse the text here.
-// Accepts decimal (optionally signed) and 0x-prefixed hexadecimal.
-static inline BOOL ReadIniNumber(const char* ini, const char* section, const char* key, long long* value)
-{
-    char text[64];
-    if (ini == NULL)
-        return FALSE;
-    GetPrivateProfileStringA(section, key, "", text, sizeof(text), ini);
-    const char* p = text;
-    while (*p == ' ' || *p == '\t')
-        p++;
-    if (*p == '\0')
-        return FALSE;
-    char* end = NULL;
-    long long v;
-    if (p[0] == '0' && (p[1] == 'x' || p[1] == 'X'))
-        v = (long long)strtoull(p + 2, &end, 16);
-    else
-        v = strtoll(p, &end, 10);
-    if (end == p)
-        return FALSE;
-    *value = v;
-    return TRUE;
-}
-
-static inline long long ReadIniNumberOr(const char* ini, const char* section, const char* key, long long fallback)
-{
-    long long v;
-    return ReadIniNumber(ini, section, key, &v) ? v : fallback;
+    ReleaseMutex(mutex);
+    CloseHandle(mutex);
 }
 
 #endif
