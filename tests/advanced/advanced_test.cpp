@@ -43,8 +43,9 @@ TEST(Advanced, ChooserRecordsTheChosenFileAndCancelChangesNothing)
               "INI not found!|" + design + "|" + design + "|design.bit|" + design);
     Choose(s, "other", IDOK);
     EXPECT_EQ(ControlText(s.w, 4003) + "|" + IniValues(s.ini, {"Files/LastFileTitle"}), other + "|other.bit");
+    SetDlgItemTextA(s.w, 4003, "typed by hand.bit");  // a cancel leaves even a name typed meanwhile
     Choose(s, design, IDCANCEL);
-    EXPECT_EQ(ControlText(s.w, 4003) + "|" + IniValues(s.ini, {"Files/LastFile"}), other + "|" + other);
+    EXPECT_EQ(ControlText(s.w, 4003) + "|" + IniValues(s.ini, {"Files/LastFile"}), "typed by hand.bit|" + other);
 }
 
 TEST(Advanced, ReadRunsTheToolInTheProgramDirectoryAndReportsTheOutcome)

@@ -188,7 +188,8 @@ TEST_F(MainWindow, PicturesFollowTheControls)
 
 // What the Load did, in order: tool starts (their command lines after "-v ") and pauses, each with what the
 // window failed to show at that moment: "+enabled" when the command's button was not disabled, "+unpainted"
-// when anything of the window waited to be painted, "+hidden" when the log's last line was out of view.
+// when anything of the window waited to be painted, "+hidden" when the log's last line was out of view; and
+// tool starts that were not hidden, at idle priority, without inherited handles: "+shown or busy".
 static std::vector<std::string> g_events;
 static std::string g_refused;  // tool starts whose command line holds this text fail
 static HWND g_box;
@@ -222,7 +223,9 @@ static BOOL WINAPI RecordStart(LPCSTR app, LPSTR line, LPSECURITY_ATTRIBUTES p, 
     if (command.find(file) != std::string::npos)
         command.replace(command.find(file), file.size(), "<file>");
     bool refuse = !g_refused.empty() && command.find(g_refused) != std::string::npos;
-    g_events.push_back(command + (refuse ? " refused" : "") + Shown());
+    bool hiddenAtIdle = flags == IDLE_PRIORITY_CLASS && !inherit && (startup->dwFlags & STARTF_USESHOWWINDOW) &&
+                        startup->wShowWindow == SW_HIDE;
+    g_events.push_back(command + (refuse ? " refused" : "") + (hiddenAtIdle ? "" : "+shown or busy") + Shown());
     return !refuse && g_createProcess(app, line, p, t, inherit, flags, env, cwd, startup, info);
 }
 static void WINAPI RecordPause(DWORD ms) { g_events.push_back("pause " + std::to_string(ms) + Shown()); g_sleep(ms); }
@@ -254,6 +257,9 @@ TEST_F(MainWindow, LoadAndReadPauseOnlyAfterStartedRunsAndTheWindowShowsItsState
         SetDlgItemTextA(window, IDC_BITSTREAM_COMBO, (dir + "top.bit").c_str());
         Command(window, c.command);
         EXPECT_EQ(g_events, c.events) << c.log;
+        char recent[PATH_CAPACITY] = "";  // the drop-down list offers the file just loaded first
+        SendDlgItemMessageA(window, IDC_BITSTREAM_COMBO, CB_GETLBTEXT, 0, (LPARAM)recent);
+        EXPECT_EQ(recent, dir + "top.bit");
         // At the end the box holds the whole log and shows its last line.
         std::string box = WindowText(g_box);
         LRESULT last = SendMessageA(g_box, EM_POSFROMCHAR, box.size() - 3, 0);

@@ -1,4 +1,5 @@
-// Unit tests of the pure text work: path split, command-line argument, numbers, Recent-file capacity and key names.
+// Unit tests of the pure text work: bounded appends, path split, command-line argument, numbers, Recent-file capacity
+// and key names.
 #include <gtest/gtest.h>
 
 #include <limits.h>
@@ -6,6 +7,22 @@
 
 #include "app/path_split.h"
 #include "app/text_util.h"
+
+TEST(BoundedText, AppendSaysWhetherAllFittedAndNeverWritesPastTheBuffer)
+{
+    // "ab" in a buffer of the given capacity; full: "abc" without a terminator inside it.
+    struct { size_t capacity; bool full; const char* src; int fitted; const char* text; } cases[] = {
+        { 5, false, "cd", 1, "abcd" }, { 5, false, "cde", 0, "abcd" }, { 3, false, "c", 0, "ab" },
+        { 3, true, "", 1, "abc" },     { 3, true, "d", 0, "abc" },
+    };
+    for (const auto& c : cases) {
+        char buffer[8] = "abcZZZZ";
+        buffer[2] = c.full ? 'c' : '\0';
+        int fitted = AppendText(buffer, c.capacity, c.src);
+        EXPECT_EQ(std::to_string(fitted) + std::string(buffer, BoundedLength(buffer, c.capacity)) + buffer[c.capacity],
+                  std::to_string(c.fitted) + c.text + "Z") << c.capacity << c.src;
+    }
+}
 
 TEST(PathSplit, YieldsDirectoryTitleAndExtensionWithinCapacity)
 {
