@@ -130,7 +130,8 @@ TEST(LongSession, SixHundredLoadsAndTenRefreshesLeakNothingAndTheBoxKeepsTheWhol
 {
     Session s("session");
     ASSERT_TRUE(s.Start());
-    unsigned long long started = GetTickCount(), pid = s.process.dwProcessId, handles = 0, memory = 0;
+    unsigned long long started = GetTickCount(), pid = s.process.dwProcessId, handles = 0;
+    long long memory = 0, grown = 0;
     size_t startFailures = 0;
     const std::string loaded = "\r\nXC3SProg processing.\r\nXC3SProg done.\r\ntop.bit" + kLoaded,
                       refused = "\r\nXC3SProg processing.\r\nRun XC3SProg failed!\r\nIO Error\r\n";
@@ -151,15 +152,19 @@ TEST(LongSession, SixHundredLoadsAndTenRefreshesLeakNothingAndTheBoxKeepsTheWhol
             box = ControlText(s.w, 4009);
         }
         if (load == 10)  // measured after a warm-up, not from cold
-            handles = HandleCount(pid), memory = privateBytes();
+            handles = HandleCount(pid), memory = (long long)privateBytes();
+        // Memory is judged while Refreshes keep the log short: later the box's own text grows, and with it what
+        // the platform's edit control holds (under Wine, some KB per Load that the program does not control).
+        if (load == 100)
+            grown = (long long)privateBytes() - memory;
     }
-    printf("[ 600 Loads and 10 Refreshes took %llu ms; %zu tool starts refused; the box ends with %zu characters ]\n",
-           GetTickCount() - started, startFailures, box.size());
+    printf("[ 600 Loads and 10 Refreshes took %llu ms; %zu tool starts refused; the box ends with %zu characters; "
+           "private bytes grew by %lld KB over Loads 10 to 100 ]\n", GetTickCount() - started, startFailures, box.size(), grown / 1024);
     EXPECT_GT(box.size(), 32000u);
     EXPECT_LE(startFailures, 3u);
     ASSERT_TRUE(handles > 0 && memory > 0);
     EXPECT_LE(HandleCount(pid), handles + 10);
-    EXPECT_LE(privateBytes(), memory + 2 * 1024 * 1024);
+    EXPECT_LE(grown, 256 * 1024);
     EXPECT_EQ(IniValues(s.ini, {"Files/DDList#1"}), s.bitstream);
     LoadAndClose(s);
 }
