@@ -4,7 +4,7 @@
 
 #include "bench/bench_support.h"
 
-enum Part { PART_TOOL, PART_DRIVER, PART_PROFILE, PART_SHOW, PART_SCROLL, PART_COUNT, PART_NONE = PART_COUNT };
+enum Part { PART_TOOL, PART_DRIVER, PART_PROFILE, PART_SHOW, PART_SCROLL, PART_PAINT, PART_COUNT, PART_NONE = PART_COUNT };
 
 // One in-process command and its parts.
 struct Timing {
