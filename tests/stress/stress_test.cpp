@@ -87,6 +87,24 @@ TEST(UnusualPaths, PathOf259CharactersWithBlanksAndAnsiCharactersReachTheToolWho
         EXPECT_TRUE(EndsWith(ReadFileText(s.dir + "xc3sprog-calls.log"), "xc3sprog.exe -c ftdi -v \"" + path + "\":w\r\n"));
         EXPECT_EQ(IniValues(s.ini, {"Files/LastFile"}), path);
     }
+    // Renamed shorter than "VLR Loader.ini", the program fits a folder too deep for its Settings file's path:
+    // it then keeps no settings, rather than write them to a file of a cut name.
+    Session renamed("paths-renamed");
+    renamed.dir = folder + std::string(246 - folder.size(), 'r') + "\\";
+    renamed.exe = "L.exe";
+    CreateDirectoryA(renamed.dir.c_str(), NULL);
+    for (std::string name : { "ftd2xx.dll", "xc3sprog.exe", "ftd2xx-standin.ini", "VLR Loader.exe" })
+        CopyFileA((s.dir + name).c_str(), (renamed.dir + (name == s.exe ? renamed.exe : name)).c_str(), FALSE);
+    ASSERT_TRUE(renamed.Start());
+    EXPECT_TRUE(EndsWith(renamed.Load(paths[0]), kLoaded));
+    std::string files;
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA((renamed.dir + "*").c_str(), &found);
+    do
+        files += std::string(found.cFileName) + " ";
+    while (FindNextFileA(search, &found));
+    FindClose(search);
+    EXPECT_EQ(files.find("VLR Loader"), std::string::npos) << files;
 }
 
 TEST(Faults, ToolAndDriverFailuresLeaveTheProgramRunningAndItRecovers)

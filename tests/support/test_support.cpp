@@ -112,7 +112,7 @@ void Session::AddTool()
 
 bool Session::Start(const std::string& arguments, const std::string& currentDirectory)
 {
-    std::string line = "\"" + dir + "VLR Loader.exe\"" + (arguments.empty() ? "" : " " + arguments);
+    std::string line = "\"" + dir + exe + "\"" + (arguments.empty() ? "" : " " + arguments);
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
     // The window exists before the initialisation ends, and shows once it has ended.

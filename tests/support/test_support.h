@@ -47,13 +47,13 @@ inline void Click(HWND dialog, int id) { SendMessageA(GetDlgItem(dialog, id), BM
 // stand-in (unless withTool is false) and the bitstream "my designs\top.bit"; a loader started in it
 // is closed at the end of the scope.
 struct Session {
-    std::string dir, ini, bitstream;
+    std::string dir, ini, bitstream, exe = "VLR Loader.exe";
     PROCESS_INFORMATION process = {};
     HWND w = NULL;
     explicit Session(const std::string& tag, bool withTool = true);
     ~Session() { Close(); }
     void AddTool();
-    // Starts "<dir>VLR Loader.exe" with the argument text (after a blank when not empty) and waits
+    // Starts "<dir><exe>" with the argument text (after a blank when not empty) and waits
     // until its Main window w is visible; false when it did not show within the time.
     bool Start(const std::string& arguments = "", const std::string& currentDirectory = "");
     // Waits for the end; the exit code, or STILL_ACTIVE when the time ran out.
