@@ -22,7 +22,7 @@ static void DiscardQueuedInput(void)
 static void RestoreFocus(HWND window, HWND starter)
 {
     HWND focus = GetFocus();
-    if (GetActiveWindow() != window || (focus != NULL && focus != window && IsChild(window, focus)))
+    if (GetActiveWindow() != window || (focus != NULL && IsChild(window, focus)))
         return;
     HWND target = IsWindowEnabled(starter) ? starter : GetNextDlgTabItem(window, starter, FALSE);
     if (target != NULL)
