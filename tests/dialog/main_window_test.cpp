@@ -197,13 +197,10 @@ static int g_starter;
 static decltype(&CreateProcessA) g_createProcess;
 static decltype(&Sleep) g_sleep;
 static BOOL CALLBACK FindUnpainted(HWND child, LPARAM found) { return !(*(BOOL*)found = GetUpdateRect(child, NULL, FALSE)); }
-static std::string Shown()
+// The log's last line of text wholly in the box's view: the log ends with a line break, after which the box
+// shows an empty line.
+static bool LastLineInView()
 {
-    HWND window = GetParent(g_box);
-    BOOL unpainted = GetUpdateRect(window, NULL, FALSE);
-    if (!unpainted)
-        EnumChildWindows(window, FindUnpainted, (LPARAM)&unpainted);
-    // The last line of text: the log ends with a line break, after which the box shows an empty line.
     LRESULT at = SendMessageA(g_box, EM_POSFROMCHAR, strlen(g_state.logBuffer) - 3, 0);
     RECT client;
     GetClientRect(g_box, &client);
@@ -212,9 +209,16 @@ static std::string Shown()
     SelectObject(dc, (HFONT)SendMessageA(g_box, WM_GETFONT, 0, 0));
     GetTextMetricsA(dc, &font);
     ReleaseDC(g_box, dc);
-    bool inView = at != -1 && (short)HIWORD(at) >= 0 && (short)HIWORD(at) + font.tmHeight <= client.bottom;
+    return at != -1 && (short)HIWORD(at) >= 0 && (short)HIWORD(at) + font.tmHeight <= client.bottom;
+}
+static std::string Shown()
+{
+    HWND window = GetParent(g_box);
+    BOOL unpainted = GetUpdateRect(window, NULL, FALSE);
+    if (!unpainted)
+        EnumChildWindows(window, FindUnpainted, (LPARAM)&unpainted);
     return std::string(IsControlEnabled(window, g_starter) ? "+enabled" : "") + (unpainted ? "+unpainted" : "") +
-           (inView ? "" : "+hidden");
+           (LastLineInView() ? "" : "+hidden");
 }
 static BOOL WINAPI RecordStart(LPCSTR app, LPSTR line, LPSECURITY_ATTRIBUTES p, LPSECURITY_ATTRIBUTES t, BOOL inherit,
                                DWORD flags, LPVOID env, LPCSTR cwd, LPSTARTUPINFOA startup, LPPROCESS_INFORMATION info)
@@ -262,11 +266,8 @@ TEST_F(MainWindow, LoadAndReadPauseOnlyAfterStartedRunsAndTheWindowShowsItsState
         EXPECT_EQ(recent, dir + "top.bit");
         // At the end the box holds the whole log and shows its last line.
         std::string box = WindowText(g_box);
-        LRESULT last = SendMessageA(g_box, EM_POSFROMCHAR, box.size() - 3, 0);
-        RECT client;
-        GetClientRect(g_box, &client);
         EXPECT_TRUE(box == g_state.logBuffer && box.size() >= c.log.size() && box.substr(box.size() - c.log.size()) == c.log &&
-                    SendMessageA(g_box, EM_GETFIRSTVISIBLELINE, 0, 0) > 0 && HIWORD(last) < client.bottom) << box;
+                    SendMessageA(g_box, EM_GETFIRSTVISIBLELINE, 0, 0) > 0 && LastLineInView()) << box;
     }
     void* recorder;
     SwapImport(NULL, "CreateProcessA", 0, (void*)g_createProcess, &recorder);
