@@ -7,15 +7,69 @@
 // The runtime splits argv the Microsoft way, quotes keeping a path with blanks whole; it must not expand wildcards.
 int _dowildcard = 0;
 
-static long Setting(const char* key, long fallback) { return IniNumber("xc3sprog-standin.ini", "Tool", key, fallback); }
+static const char kIni[] = "xc3sprog-standin.ini";
 
-// Through WriteFile, so that the text lands in whichever console the tool inherited,
-// where the loader's console window expects the real tool's output.
-static void Print(const std::string& text)
+// Every key of [Tool] can be given for some command lines alone: the first section [When1], [When2], ...
+// whose Match text occurs in the command line overrides [Tool] with its own keys.
+static std::string g_rule;
+
+static void ChooseRule(const std::string& commandLine)
+{
+    for (int i = 1; i < 100; i++) {
+        std::string section = "When" + std::to_string(i), match = IniText(kIni, section.c_str(), "Match", "");
+        if (match.empty())
+            return;
+        if (commandLine.find(match) != std::string::npos) {
+            g_rule = section;
+            return;
+        }
+    }
+}
+
+static std::string Text(const char* key, const char* fallback)
+{
+    std::string general = IniText(kIni, "Tool", key, fallback);
+    return g_rule.empty() ? general : IniText(kIni, g_rule.c_str(), key, general.c_str());
+}
+
+static long Setting(const char* key, long fallback)
+{
+    std::string text = Text(key, "");
+    return text.empty() ? fallback : atol(text.c_str());
+}
+
+// INI values are single lines: \r, \n, \t, \0, \xHH and \\ stand for the bytes the tool would print.
+static std::string Unescape(const std::string& text)
+{
+    std::string bytes;
+    for (size_t i = 0; i < text.size(); i++) {
+        char c = text[i];
+        if (c != '\\' || i + 1 == text.size()) {
+            bytes += c;
+            continue;
+        }
+        char e = text[++i];
+        if (e == 'x' && i + 2 < text.size()) {
+            bytes += (char)strtol(text.substr(i + 1, 2).c_str(), NULL, 16);
+            i += 2;
+        } else {
+            bytes += e == 'r' ? '\r' : e == 'n' ? '\n' : e == 't' ? '\t' : e == '0' ? '\0' : e;
+        }
+    }
+    return bytes;
+}
+
+// Through WriteFile, so that the text lands wherever the tool's standard handles lead: the loader's pipe,
+// or the console that the tool inherited.
+static void Write(DWORD stream, const std::string& text)
 {
     DWORD written;
-    WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), text.data(), (DWORD)text.size(), &written, NULL);
+    HANDLE handle = GetStdHandle(stream);
+    for (size_t done = 0; done < text.size(); done += written)
+        if (!WriteFile(handle, text.data() + done, (DWORD)(text.size() - done), &written, NULL) || written == 0)
+            return;
 }
+static void Print(const std::string& text) { Write(STD_OUTPUT_HANDLE, text); }
 
 // Milliseconds since 1601 from the system clock, so times from different runs can be compared.
 static ULONGLONG NowMs()
@@ -25,11 +79,40 @@ static ULONGLONG NowMs()
     return (((ULONGLONG)now.dwHighDateTime << 32) | now.dwLowDateTime) / 10000;
 }
 
+// Progress as the tool shows it: one line rewritten in place, each step ended by a carriage return;
+// "#" in the text stands for the step's number.
+static void PrintProgress()
+{
+    std::string text = Unescape(Text("Progress", ""));
+    long steps = Setting("Steps", 0), pauseMs = Setting("StepMs", 0);
+    for (long step = 1; !text.empty() && step <= steps; step++) {
+        std::string line = text;
+        for (size_t at; (at = line.find('#')) != std::string::npos;)
+            line.replace(at, 1, std::to_string(step));
+        Print(line + "\r");
+        if (pauseMs > 0)
+            Sleep(pauseMs);
+    }
+}
+
+// FloodBytes of filler in lines of FloodLine letters, each ended by "\r\n" (FloodLine=0: one line without an end).
+static void PrintFlood()
+{
+    long total = Setting("FloodBytes", 0), lineLength = Setting("FloodLine", 78);
+    std::string line = lineLength > 0 ? std::string((size_t)lineLength, 'x') + "\r\n" : std::string(4096, 'x'), chunk;
+    while (chunk.size() < 65536)
+        chunk += line;
+    for (long left = total; left > 0; left -= (long)chunk.size())
+        Print(left >= (long)chunk.size() ? chunk : chunk.substr(0, (size_t)left));
+}
+
 int main(int argc, char** argv)
 {
     ULONGLONG startMs = NowMs();
     std::string commandLine = GetCommandLineA();
-    std::string failWhen = IniText("xc3sprog-standin.ini", "Tool", "FailWhen", "");
+    ChooseRule(commandLine);
+    AppendLine("xc3sprog-started.log", std::to_string(startMs) + "\t" + commandLine + "\r\n");
+    std::string failWhen = Text("FailWhen", "");
     int exitCode = Setting("ExitCode", 0);
     if (!failWhen.empty() && commandLine.find(failWhen) != std::string::npos)
         exitCode = Setting("FailCode", 1);
@@ -47,7 +130,7 @@ int main(int argc, char** argv)
         if (strcmp(argv[i - 1], "-I") == 0 && colon[1] == 'R' && (colon[2] == ':' || colon[2] == '\0')) {
             Print("Reading flash into " + name + "\r\n");
             if (FILE* f = fopen(name.c_str(), "wb")) {
-                fputs(IniText("xc3sprog-standin.ini", "Tool", "ReadContent", "FLASHDATA").c_str(), f);
+                fputs(Text("ReadContent", "FLASHDATA").c_str(), f);
                 fclose(f);
             }
         } else {
@@ -55,6 +138,10 @@ int main(int argc, char** argv)
         }
     }
 
+    Print(Unescape(Text("Stdout", "")));
+    Write(STD_ERROR_HANDLE, Unescape(Text("Stderr", "")));
+    PrintProgress();
+    PrintFlood();
     long waitMs = Setting("WaitMs", 0);
     if (waitMs > 0)
         Sleep(waitMs);
