@@ -7,7 +7,7 @@
 
 #include "text_util.h"
 
-enum { DEVICE_DESCRIPTION_CAPACITY = 64 };
+enum { DEVICE_DESCRIPTION_CAPACITY = 64, CHECK_CONTROL_COUNT = 10 };
 
 struct LoaderState {
     HINSTANCE instance;
@@ -29,6 +29,10 @@ struct LoaderState {
     char* logBuffer;
     DWORD logCapacity;
     DWORD logShown;                         // characters of the log that the status box holds
+    DWORD progressShown;                    // characters of the tool's progress line after them
+    BOOL commandRunning;                    // a command's tool runs and pauses are under way
+    UINT checkStates[CHECK_CONTROL_COUNT];  // the check boxes and radios as the command found them
+    HANDLE consoleOutput;                   // the Tool console's screen, once it exists
     OPENFILENAMEA openFile;
 };
 

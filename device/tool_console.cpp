@@ -19,6 +19,11 @@ static void CreateToolConsole(void)
     freopen("CONOUT$", "r+", stdout);
     freopen("CONOUT$", "r+", stderr);
     SetConsoleCtrlHandler(KeepRunningOnBreak, TRUE);
+    // The tool's output reaches the program through a pipe; the program passes it on to this screen.
+    g_state.consoleOutput = CreateFileA("CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                        NULL, OPEN_EXISTING, 0, NULL);
+    if (g_state.consoleOutput == INVALID_HANDLE_VALUE)
+        g_state.consoleOutput = NULL;
 
     HWND console = GetConsoleWindow();
     // Closing the console would end the whole program with it.

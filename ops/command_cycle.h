@@ -6,10 +6,24 @@
 
 typedef void (*CommandBody)(HWND window);
 
-// Runs body with the window blocked: disables the starter control first when disableStarter is set;
-// afterwards drops the mouse and keyboard input made meanwhile, enables the starter again and, when
-// the focus went nowhere, gives it back to the starter (or, if that is disabled, to the next tab stop).
+#define SHUTDOWN_BLOCK_REASON "Programming the card: please wait until VLR Loader has finished."
+
+// Runs body with the window busy: disables the starter control first when disableStarter is set;
+// meanwhile no other command starts and Windows is asked not to shut down; afterwards drops the mouse
+// and keyboard input made meanwhile, enables the starter again and, when the focus went nowhere,
+// gives it back to the starter (or, if that is disabled, to the next tab stop).
 void RunBlockingCommand(HWND window, int starterId, BOOL disableStarter, CommandBody body);
+
+// For the dialog procedure: TRUE when the message must go unanswered because a command runs
+// (a command, a close request); a button clicked meanwhile gets its former state back.
+BOOL RefuseDuringCommand(HWND window, UINT message, WPARAM wParam);
+
+// WM_QUERYENDSESSION: refused while a command runs (TRUE: the answer is set); otherwise FALSE,
+// and the platform's default answer lets Windows end the session.
+BOOL AnswerEndSession(HWND window);
+
+// While a command waits for the tool: the window paints and answers; input made meanwhile is dropped.
+void TakeMessagesDuringCommand(void);
 
 // Before a tool run or a pause: the window painted as it stands, with the log's last line in view.
 void ShowCommandProgress(HWND window);

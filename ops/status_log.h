@@ -24,6 +24,11 @@ void ClearStatusLog(void);
 void AppendStatusLog(const char* text);
 // Makes the status box show the whole log, handing it only what it does not hold yet.
 void ShowStatusLog(HWND window);
+// The same, and the log's end in view, as a show followed by ScrollStatusLogToEnd leaves the box.
+void ShowStatusLogAtEnd(HWND window);
+// While the tool runs: its progress line in the box after the log, in view; it never enters the log,
+// and the next show puts the log's new text in its place.
+void ShowStatusProgress(HWND window, const char* line);
 void ScrollStatusLogToEnd(HWND window);
 void ReleaseStatusLog(void);
 

@@ -195,6 +195,9 @@ static void RouteCommand(HWND window, int id)
 
 INT_PTR CALLBACK MainDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
+    // While a command waits for the tool the window still answers: nothing may start or end meanwhile.
+    if (RefuseDuringCommand(window, message, wParam))
+        return TRUE;
     switch (message) {
     case WM_INITDIALOG:
         return InitMainWindow(window);
@@ -211,6 +214,8 @@ INT_PTR CALLBACK MainDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM
     case WM_MOUSEMOVE:
         TrackPictureHover(window, (short)LOWORD(lParam), (short)HIWORD(lParam));
         return FALSE;
+    case WM_QUERYENDSESSION:
+        return AnswerEndSession(window);
     }
     return FALSE;
 }

@@ -106,8 +106,23 @@ static void PrintFlood()
         Print(left >= (long)chunk.size() ? chunk : chunk.substr(0, (size_t)left));
 }
 
+// A test names a handle of the program through STANDIN_PROBE_HANDLE: whether the tool holds it too,
+// and what its standard handles are, go into xc3sprog-probe.log.
+static void ProbeHandles()
+{
+    char value[32];
+    DWORD length = GetEnvironmentVariableA("STANDIN_PROBE_HANDLE", value, sizeof value), flags;
+    if (length == 0 || length >= sizeof value)
+        return;
+    HANDLE probe = (HANDLE)(ULONG_PTR)strtoull(value, NULL, 10);
+    AppendLine("xc3sprog-probe.log", std::string(GetHandleInformation(probe, &flags) ? "inherited" : "not inherited") +
+               " input " + (GetStdHandle(STD_INPUT_HANDLE) ? "set" : "none") + " output " +
+               std::to_string(GetFileType(GetStdHandle(STD_OUTPUT_HANDLE))) + "\r\n");
+}
+
 int main(int argc, char** argv)
 {
+    ProbeHandles();
     ULONGLONG startMs = NowMs();
     std::string commandLine = GetCommandLineA();
     ChooseRule(commandLine);

@@ -189,7 +189,7 @@ TEST_F(MainWindow, PicturesFollowTheControls)
 // What the Load did, in order: tool starts (their command lines after "-v ") and pauses, each with what the
 // window failed to show at that moment: "+enabled" when the command's button was not disabled, "+unpainted"
 // when anything of the window waited to be painted, "+hidden" when the log's last line was out of view; and
-// tool starts that were not hidden, at idle priority, without inherited handles: "+shown or busy".
+// tool starts that were not hidden, at idle priority, with their output in a pipe: "+shown or busy".
 static std::vector<std::string> g_events;
 static std::string g_refused;  // tool starts whose command line holds this text fail
 static HWND g_box;
@@ -227,8 +227,14 @@ static BOOL WINAPI RecordStart(LPCSTR app, LPSTR line, LPSECURITY_ATTRIBUTES p, 
     if (command.find(file) != std::string::npos)
         command.replace(command.find(file), file.size(), "<file>");
     bool refuse = !g_refused.empty() && command.find(g_refused) != std::string::npos;
-    bool hiddenAtIdle = flags == IDLE_PRIORITY_CLASS && !inherit && (startup->dwFlags & STARTF_USESHOWWINDOW) &&
-                        startup->wShowWindow == SW_HIDE;
+    // The tool's output and errors go to one inheritable pipe, and it gets no input.
+    HANDLE out = startup->hStdOutput;
+    DWORD handleFlags = 0;
+    bool hiddenAtIdle = (flags & ~EXTENDED_STARTUPINFO_PRESENT) == IDLE_PRIORITY_CLASS && inherit &&
+                        (startup->dwFlags & STARTF_USESHOWWINDOW) && startup->wShowWindow == SW_HIDE &&
+                        (startup->dwFlags & STARTF_USESTDHANDLES) && startup->hStdInput == NULL && out != NULL &&
+                        startup->hStdError == out && GetFileType(out) == FILE_TYPE_PIPE &&
+                        GetHandleInformation(out, &handleFlags) && (handleFlags & HANDLE_FLAG_INHERIT);
     g_events.push_back(command + (refuse ? " refused" : "") + (hiddenAtIdle ? "" : "+shown or busy") + Shown());
     return !refuse && g_createProcess(app, line, p, t, inherit, flags, env, cwd, startup, info);
 }
@@ -249,6 +255,15 @@ TEST_F(MainWindow, LoadAndReadPauseOnlyAfterStartedRunsAndTheWindowShowsItsState
     WriteFileText(dir + "top.bit", "bits");
     Open();
     g_box = GetDlgItem(window, IDC_STATUS);
+    // An inheritable handle of this process, above the few that the tool opens itself: the tool must not get it.
+    std::vector<HANDLE> filler(300);
+    for (HANDLE& h : filler)
+        h = CreateEventA(NULL, FALSE, FALSE, NULL);
+    SECURITY_ATTRIBUTES inheritable = { sizeof inheritable, NULL, TRUE };
+    HANDLE probe = CreateEventA(&inheritable, FALSE, FALSE, NULL);
+    for (HANDLE h : filler)
+        CloseHandle(h);
+    SetEnvironmentVariableA("STANDIN_PROBE_HANDLE", std::to_string((ULONG_PTR)probe).c_str());
     // The loader code linked into this test reaches the platform through its import table.
     SwapImport(NULL, "CreateProcessA", 0, (void*)RecordStart, (void**)&g_createProcess);
     SwapImport(NULL, "Sleep", 0, (void*)RecordPause, (void**)&g_sleep);
@@ -269,6 +284,11 @@ TEST_F(MainWindow, LoadAndReadPauseOnlyAfterStartedRunsAndTheWindowShowsItsState
         EXPECT_TRUE(box == g_state.logBuffer && box.size() >= c.log.size() && box.substr(box.size() - c.log.size()) == c.log &&
                     SendMessageA(g_box, EM_GETFIRSTVISIBLELINE, 0, 0) > 0 && LastLineInView()) << box;
     }
+    SetEnvironmentVariableA("STANDIN_PROBE_HANDLE", NULL);
+    CloseHandle(probe);
+    std::string probed = ReadFileText(dir + "xc3sprog-probe.log"), line = "not inherited input none output 3\r\n";
+    EXPECT_TRUE(!probed.empty() && probed.find_first_not_of(line) == std::string::npos && probed.size() % line.size() == 0)
+        << probed;
     void* recorder;
     SwapImport(NULL, "CreateProcessA", 0, (void*)g_createProcess, &recorder);
     SwapImport(NULL, "Sleep", 0, (void*)g_sleep, &recorder);

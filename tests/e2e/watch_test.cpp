@@ -1,0 +1,163 @@
+// The real program while the tool works: it answers, paints, refuses new commands and shows the tool's
+// progress; afterwards it reports what the tool said, however much that was.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "test_support.h"
+
+#include <psapi.h>
+
+using namespace testing_support;
+
+static const std::string kReport = "Devices found: 1\r\nDevice name: X\r\n";
+
+static size_t StartedRuns(const Session& s)
+{
+    std::string log = ReadFileText(s.dir + "xc3sprog-started.log");
+    return (size_t)std::count(log.begin(), log.end(), '\n');
+}
+
+// Posted, as a person's click would arrive; the test goes on while the Load runs.
+static void PostLoad(const Session& s)
+{
+    SetDlgItemTextA(s.w, 4003, s.bitstream.c_str());
+    PostMessageA(s.w, WM_COMMAND, MAKEWPARAM(4001, BN_CLICKED), (LPARAM)GetDlgItem(s.w, 4001));
+}
+
+static bool LoadEnded(const Session& s, size_t runs, DWORD ms = 30000)
+{
+    return WaitFor([&] { return ReadToolCalls(s.dir).size() >= runs && IsControlEnabled(s.w, 4001); }, ms);
+}
+
+static ULONGLONG CpuMs(HANDLE process)
+{
+    FILETIME created, ended, kernel, user;
+    if (!GetProcessTimes(process, &created, &ended, &kernel, &user))
+        return ~0ULL;
+    auto ticks = [](FILETIME t) { return ((ULONGLONG)t.dwHighDateTime << 32) | t.dwLowDateTime; };
+    return (ticks(kernel) + ticks(user)) / 10000;
+}
+
+static bool Unpainted(HWND window)
+{
+    BOOL unpainted = GetUpdateRect(window, NULL, FALSE);
+    for (HWND child = GetWindow(window, GW_CHILD); child != NULL && !unpainted; child = GetWindow(child, GW_HWNDNEXT))
+        unpainted = GetUpdateRect(child, NULL, FALSE);
+    return unpainted != FALSE;
+}
+
+TEST(Watch, WhileTheToolRunsTheWindowAnswersPaintsShowsProgressAndStartsOrEndsNothing)
+{
+    Session s("watch");
+    ConfigureTool(s.dir, "Progress=Sector 0, Writing page #/80\r\nSteps=80\r\nStepMs=100\r\n");
+    ASSERT_TRUE(s.Start());
+    PostLoad(s);
+    ASSERT_TRUE(WaitFor([&] { return StartedRuns(s) == 1; }));
+    DWORD started = GetTickCount();
+    DWORD_PTR answer = 0;
+
+    // It answers within a second, and paints what another window uncovered within half a second.
+    DWORD asked = GetTickCount();
+    EXPECT_TRUE(SendMessageTimeoutA(s.w, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 1000, &answer) && GetTickCount() - asked < 1000);
+    RedrawWindow(s.w, NULL, NULL, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN);
+    EXPECT_TRUE(Unpainted(s.w));
+    EXPECT_TRUE(WaitFor([&] { return !Unpainted(s.w); }, 500));
+
+    // Commands, a click on "Quit" and on a check box, and close requests, sent and posted: none acts.
+    const struct { UINT message; int control; WPARAM wParam; } requests[] = {
+        {WM_COMMAND, 0, MAKEWPARAM(4001, BN_CLICKED)}, {WM_COMMAND, 0, MAKEWPARAM(4011, BN_CLICKED)},
+        {WM_COMMAND, 0, MAKEWPARAM(IDCANCEL, BN_CLICKED)}, {WM_CLOSE, 0, 0}, {WM_SYSCOMMAND, 0, SC_CLOSE},
+        {BM_CLICK, IDCANCEL, 0}, {BM_CLICK, 4026, 0}, {BM_CLICK, 4007, 0},
+    };
+    for (const auto& r : requests) {
+        HWND target = r.control ? GetDlgItem(s.w, r.control) : s.w;
+        EXPECT_TRUE(SendMessageTimeoutA(target, r.message, r.wParam, 0, SMTO_ABORTIFHUNG, 2000, &answer)) << r.message;
+        PostMessageA(target, r.message, r.wParam, 0);
+    }
+    EXPECT_TRUE(SendMessageTimeoutA(s.w, WM_QUERYENDSESSION, 0, 0, SMTO_ABORTIFHUNG, 2000, &answer) && answer == FALSE);
+
+    // The box's last line follows the tool's progress, after the log as it stands.
+    const std::string during = kReport + "XC3SProg processing.\r\n", line = "Sector 0, Writing page ";
+    std::vector<int> pages;
+    EXPECT_TRUE(WaitFor([&] { return ControlText(s.w, 4009).find(line) != std::string::npos; }));
+    while (GetTickCount() - started < 6500) {
+        std::string box = ControlText(s.w, 4009);
+        if (box.compare(0, during.size(), during) == 0 && box.compare(during.size(), line.size(), line) == 0 &&
+            box.substr(during.size() + line.size()).find("/80") != std::string::npos)
+            pages.push_back(atoi(box.c_str() + during.size() + line.size()));
+        else
+            ADD_FAILURE() << box;
+        Sleep(300);
+    }
+    EXPECT_TRUE(pages.size() >= 10 && std::is_sorted(pages.begin(), pages.end()) && pages.front() < pages.back() &&
+                pages.back() <= 80);
+    EXPECT_FALSE(IsHungAppWindow(s.w));
+
+    ASSERT_TRUE(LoadEnded(s, 1));
+    EXPECT_TRUE(SendMessageTimeoutA(s.w, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 2000, &answer));
+    EXPECT_EQ(ControlText(s.w, 4009), kReport + "XC3SProg processing.\r\nXC3SProg done.\r\ntop.bit loaded into FPGA\r\n");
+    EXPECT_EQ(std::to_string(StartedRuns(s)) + std::to_string(IsDlgButtonChecked(s.w, 4026)) +
+              std::to_string(IsDlgButtonChecked(s.w, 4007)) + std::to_string(s.WaitForExit(500) == STILL_ACTIVE),
+              "1001");
+    EXPECT_EQ(IniValues(s.ini, {"Advanced/Load_FPGA_after_loading_Flash"}), "<missing>");
+    EXPECT_TRUE(SendMessageTimeoutA(s.w, WM_QUERYENDSESSION, 0, 0, SMTO_ABORTIFHUNG, 2000, &answer) && answer == TRUE);
+}
+
+TEST(Watch, WaitingForTheToolCostsTheLoaderAlmostNothing)
+{
+    Session s("watch-cpu");
+    ConfigureTool(s.dir, "WaitMs=8000\r\n");
+    ASSERT_TRUE(s.Start());
+    PostLoad(s);
+    // From the tool's start to the Load's end: the wait, the output read and the report.
+    ASSERT_TRUE(WaitFor([&] { return StartedRuns(s) == 1; }));
+    ULONGLONG before = CpuMs(s.process.hProcess);
+    ASSERT_TRUE(LoadEnded(s, 1));
+    ULONGLONG spent = CpuMs(s.process.hProcess) - before;
+    printf("[ the loader's CPU time over an 8-second tool run: %llu ms ]\n", spent);
+    EXPECT_LE(spent, 80u);
+}
+
+TEST(Watch, FailuresTheToolOnlyPrintsAreReportedInItsOwnWordsAndFloodsAreReadToTheEnd)
+{
+    const std::string run = "\r\nXC3SProg processing.\r\n", ioError = "\r\nIO Error\r\n";
+    const std::string wide(300, 'w');
+    const struct { const char* name; std::string tool, log; } cases[] = {
+        {"exit 0, stdout", "Stdout=Device failed to configure, INSTRUCTION_CAPTURE is 0x01\\r\\n",
+         run + "XC3SProg failed: Device failed to configure, INSTRUCTION_CAPTURE is 0x01" + ioError},
+        {"exit 1, stderr", "ExitCode=1\r\nStderr=Cannot find device having IDCODE 0x22c4093\\n",
+         run + "XC3SProg failed with exit code 1: Cannot find device having IDCODE 0x22c4093" + ioError},
+        {"two parts on one line", "Stdout=Reading Bitfile top.bit\\x00 failed, no such file\\r\\n",
+         run + "XC3SProg failed: Reading Bitfile top.bit  failed, no such file" + ioError},
+        {"on a progress line", "ExitCode=2\r\nStdout=Verify failed\\rVerify passed",
+         run + "XC3SProg failed with exit code 2: Verify failed" + ioError},
+        {"in a long line", "Stdout=" + std::string(100, 'w') + " Erase failed " + wide,
+         run + "XC3SProg failed: Erase failed " + std::string(48, 'w') + "..." + ioError},
+        {"beyond what is kept of a line", "Stdout=" + wide + " Erase failed " + wide,
+         run + "XC3SProg failed: Erase failed..." + ioError},
+        {"no failure text", "Stdout=Reading Bitfile top.bit\\nfailed? no\\r\\n", run + "XC3SProg done.\r\ntop.bit loaded into FPGA\r\n"},
+        {"8 MB", "FloodBytes=8388608\r\n", run + "XC3SProg done.\r\ntop.bit loaded into FPGA\r\n"},
+        {"8 MB in one line", "FloodBytes=8388608\r\nFloodLine=0\r\nStdout=IOException\r\n",
+         run + "XC3SProg failed: IOException" + std::string(50, 'x') + "..." + ioError},
+    };
+    Session s("watch-said");
+    ASSERT_TRUE(s.Start());
+    auto privateBytes = [&](PROCESS_MEMORY_COUNTERS m = {}) {
+        return GetProcessMemoryInfo(s.process.hProcess, &m, sizeof m) ? (long long)m.PagefileUsage : 0LL; };
+    std::string box = ControlText(s.w, 4009);
+    long long memory = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ConfigureTool(s.dir, c.tool + "\r\n");
+        memory = memory ? memory : privateBytes();
+        std::string status = s.Load(s.bitstream);
+        EXPECT_EQ(status.substr(std::min(box.size(), status.size())), c.log);
+        box = status;
+    }
+    EXPECT_EQ(ReadToolCalls(s.dir).size(), sizeof cases / sizeof cases[0]);
+    // 16 MB went through the loader; at no time did it keep more than a line of them.
+    PROCESS_MEMORY_COUNTERS m = {};
+    ASSERT_TRUE(GetProcessMemoryInfo(s.process.hProcess, &m, sizeof m) && memory > 0);
+    EXPECT_LT((long long)m.PeakPagefileUsage - memory, 1024 * 1024);
+}
