@@ -79,8 +79,8 @@ static ULONGLONG NowMs()
     return (((ULONGLONG)now.dwHighDateTime << 32) | now.dwLowDateTime) / 10000;
 }
 
-// Progress as the tool shows it: one line rewritten in place, each step ended by a carriage return;
-// "#" in the text stands for the step's number.
+// Progress as the tool shows it: one line rewritten in place, each step ended by a carriage return,
+// the last one left standing by a line feed; "#" in the text stands for the step's number.
 static void PrintProgress()
 {
     std::string text = Unescape(Text("Progress", ""));
@@ -93,6 +93,8 @@ static void PrintProgress()
         if (pauseMs > 0)
             Sleep(pauseMs);
     }
+    if (!text.empty() && steps > 0)
+        Print("\n");
 }
 
 // FloodBytes of filler in lines of FloodLine letters, each ended by "\r\n" (FloodLine=0: one line without an end).

@@ -5,6 +5,8 @@
 
 #include "test_support.h"
 
+#include <tlhelp32.h>
+
 using namespace testing_support;
 
 // Opens the chooser, types a name into the Open dialog and presses OK or Cancel.
@@ -122,6 +124,7 @@ TEST(Advanced, ConsoleOpensBesideTheWindowShowsToolOutputAndSurvivesCtrlC)
     Click(s.w, 4025);
     seen += shown();
     SetWindowPos(s.w, NULL, 300, 200, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+    ConfigureTool(s.dir, "Progress=Writing page #/3\r\nSteps=3\r\n");
     s.Load(s.bitstream);  // its output goes to the hidden console and is there when it shows again
     Click(s.w, 4025);
     GetWindowRect(console, &again);
@@ -133,15 +136,42 @@ TEST(Advanced, ConsoleOpensBesideTheWindowShowsToolOutputAndSurvivesCtrlC)
     DWORD read = 0;
     ReadConsoleOutputCharacterA(out, &screen[0], (DWORD)screen.size(), COORD{ 0, 0 }, &read);
     CloseHandle(out);
-    EXPECT_NE(screen.find("Command line: xc3sprog.exe -c ftdi -v"), std::string::npos) << screen.substr(0, read);
+    // Both runs' output, the progress line rewritten in place by its carriage returns.
+    EXPECT_TRUE(screen.find("Command line: xc3sprog.exe -c ftdi -v") != std::string::npos &&
+                screen.find("Writing page 3/3") != std::string::npos && screen.find("Writing page 1/3") == std::string::npos)
+        << screen.substr(0, read);
 
+    // Ctrl+C typed into the console while the tool runs ends the tool; the loader reports it and goes on.
+    ConfigureTool(s.dir, "WaitMs=30000\r\n");
+    SetDlgItemTextA(s.w, 4003, s.bitstream.c_str());
+    PostMessageA(s.w, WM_COMMAND, 4001, 0);
+    ASSERT_TRUE(WaitFor([&] { std::string started = ReadFileText(s.dir + "xc3sprog-started.log");
+                              return std::count(started.begin(), started.end(), '\n') == 3; }));
+    HANDLE tool = NULL;
+    PROCESSENTRY32 entry = {};
+    entry.dwSize = sizeof entry;
+    HANDLE processes = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    for (BOOL more = Process32First(processes, &entry); more && tool == NULL; more = Process32Next(processes, &entry))
+        if (entry.th32ParentProcessID == s.process.dwProcessId && lstrcmpiA(entry.szExeFile, "xc3sprog.exe") == 0)
+            tool = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION, FALSE, entry.th32ProcessID);
+    CloseHandle(processes);
+    ASSERT_NE(tool, (HANDLE)NULL);
     SetConsoleCtrlHandler(CountCtrlEvent, TRUE);
     // Wine 8 refuses CTRL_BREAK_EVENT (ERROR_INVALID_HANDLE), so only Ctrl+C can be sent here.
     EXPECT_TRUE(GenerateConsoleCtrlEvent(CTRL_C_EVENT, 0));
     EXPECT_TRUE(WaitFor([] { return g_ctrlEvents == 1; }));  // the loader, in the same group, got it too
-    Sleep(500);
+    EXPECT_EQ(WaitForSingleObject(tool, 10000), WAIT_OBJECT_0);
+    EXPECT_TRUE(WaitFor([&] { return IsControlEnabled(s.w, 4001); }));
     SetConsoleCtrlHandler(CountCtrlEvent, FALSE);
     FreeConsole();
+    // The exit code that the platform gives a program ended by Ctrl+C (Windows: STATUS_CONTROL_C_EXIT).
+    DWORD code = 0;
+    GetExitCodeProcess(tool, &code);
+    CloseHandle(tool);
+    std::string status = ControlText(s.w, 4009);
+    EXPECT_EQ(status.substr(status.rfind("\r\n\r\n") + 4), "XC3SProg processing.\r\n" +
+              (code ? "XC3SProg failed with exit code " + std::to_string((int)code) + ".\r\nIO Error\r\n"
+                    : "XC3SProg done.\r\ntop.bit loaded into FPGA\r\n"));
     EXPECT_TRUE(WaitForSingleObject(s.process.hProcess, 0) == WAIT_TIMEOUT &&
                 SendMessageTimeoutA(s.w, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, 3000, NULL) != 0);
 
