@@ -1,0 +1,58 @@
+// Unit tests of the reading of the tool's output: the failure texts it knows, and its progress line.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "ops/tool_output.h"
+
+static ToolOutput Read(const std::string& text)
+{
+    ToolOutput output;
+    StartToolOutput(&output);
+    ReadToolOutput(&output, text.data(), text.size());
+    EndToolOutput(&output);
+    return output;
+}
+
+// The real tool's words for a failed step; each must fail a run wherever it stands in a line.
+TEST(ToolOutput, KnowsEveryFailureTextOfTheToolAndOnlyOnOneLine)
+{
+    const char* texts[] = {
+        "Device failed to configure", "Reading Bitfile x.bit failed", "Can't open datafile", "No JTAG Chain found",
+        "Cannot find device having IDCODE", "Could not open FTDI device", "Unable to access FTDI device",
+        "Can't find description for a cable named", "IOException", "ISF Bitfile probably not loaded",
+        "Verify failed", "Erase failed", "Page Program failed", "Failed to programm page",
+        "unknown JEDEC manufacturer", "Programming not yet implemented", "dude, that file is larger than the flash!",
+        "Unable to open File", "Device does not support reconfiguration.",
+    };
+    size_t rows;
+    ToolFailureTexts(&rows);
+    EXPECT_EQ(rows, sizeof texts / sizeof texts[0]);
+    for (const char* text : texts) {
+        ToolOutput output = Read(std::string("ok\r\n  ") + text + " (at 0x10)\rnext\n");
+        EXPECT_TRUE(ToolOutputFailed(&output) && output.reason == std::string(text) + " (at 0x10)") << text;
+    }
+    // Split by a line end, or its two parts on two lines, a text fails nothing.
+    for (const char* text : { "Verify\nfailed", "Reading Bitfile x.bit\rfailed", "failed\nReading Bitfile", "verify failed" }) {
+        ToolOutput output = Read(text);
+        EXPECT_FALSE(ToolOutputFailed(&output)) << text;
+    }
+}
+
+TEST(ToolOutput, ProgressIsTheLineBeingWrittenOrTheLastOneWritten)
+{
+    struct { const char* text; bool ended; const char* progress; } cases[] = {
+        { "Erasing\r\nSector 0, page 1/9\rSector 0, page 2/9\r", false, "Sector 0, page 2/9" },
+        { "Loading FPGA\r\n....", false, "...." }, { "done\r\n \t \r\n", true, "done" },
+        { "a\x01\x7f" "b\tc", false, "a  b c" }, { "", true, "" },
+    };
+    for (const auto& c : cases) {
+        ToolOutput output;
+        StartToolOutput(&output);
+        ReadToolOutput(&output, c.text, strlen(c.text));
+        if (c.ended)
+            EndToolOutput(&output);
+        EXPECT_EQ(std::string(ToolProgressLine(&output)) + std::to_string(output.progressChanged),
+                  std::string(c.progress) + (*c.text ? "1" : "0")) << c.text;
+    }
+}
