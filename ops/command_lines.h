@@ -12,8 +12,11 @@ enum {
 
 #define TOOL_PREFIX_TEXT        "xc3sprog.exe -c ftdi -v "
 #define TOOL_RECONFIGURE        TOOL_PREFIX_TEXT "-R"
-#define TOOL_HELPER_INTERNAL    TOOL_PREFIX_TEXT "xc3s400an.bit:w"
-#define TOOL_HELPER_EXTERNAL    TOOL_PREFIX_TEXT "vlrext.bit:w"
+// The helper bitstreams that open each flash to the tool, which finds them in its current directory.
+#define HELPER_INTERNAL_FILE    "xc3s400an.bit"
+#define HELPER_EXTERNAL_FILE    "vlrext.bit"
+#define TOOL_HELPER_INTERNAL    TOOL_PREFIX_TEXT HELPER_INTERNAL_FILE ":w"
+#define TOOL_HELPER_EXTERNAL    TOOL_PREFIX_TEXT HELPER_EXTERNAL_FILE ":w"
 
 // The path between double quotes, so that a path with blanks reaches the tool as one argument;
 // trailing backslashes are doubled so that they do not escape the closing quote.
