@@ -28,9 +28,12 @@ void BuildFpgaLoadCommand(const char* quotedPath, char* out, size_t capacity);
 // "…-v -I " + quoted path + ":w": the bitstream into the flash that the helper bitstream opened.
 void BuildFlashWriteCommand(const char* quotedPath, char* out, size_t capacity);
 
-// What a Read of one flash needs: its file, its three command lines and its result line.
+// What a Read of one flash needs: its file, the name its earlier content waits under while the Read
+// runs, its helper bitstream, its three command lines and its result line.
 struct ReadSource {
     const char* fileName;
+    const char* keptFileName;
+    const char* helperFile;
     const char* helperCommand;
     const char* readCommand;
     const char* loadBackCommand;
