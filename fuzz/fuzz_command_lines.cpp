@@ -57,7 +57,7 @@ static void CheckReadSource(int external, const char* fileName, const char* help
 {
     const ReadSource* source = GetReadSource(external);
     CHECK(strcmp(source->fileName, fileName) == 0);
-    CHECK(ParseArgv(source->helperCommand) == Tool({helper}));
+    CHECK(ParseArgv(source->helperCommand) == Tool({helper}) && std::string(source->helperFile) + ":w" == helper);
     CHECK(ParseArgv(source->readCommand) == Tool({"-I", std::string(fileName) + ":R:0:BIT:236000"}));
     CHECK(ParseArgv(source->loadBackCommand) == Tool({std::string(fileName) + ":w"}));
     CHECK(source->resultLine == std::string(flashName) + " Flash loaded into " + fileName + "\r\n");

@@ -31,6 +31,8 @@ void BuildFlashWriteCommand(const char* quotedPath, char* out, size_t capacity)
 
 static const ReadSource kExternalSource = {
     "XFlash.bit",
+    "XFlash (last good read).bit",
+    HELPER_EXTERNAL_FILE,
     TOOL_HELPER_EXTERNAL,
     TOOL_PREFIX_TEXT "-I XFlash.bit:R:0:BIT:236000",
     TOOL_PREFIX_TEXT "XFlash.bit:w",
@@ -39,6 +41,8 @@ static const ReadSource kExternalSource = {
 
 static const ReadSource kInternalSource = {
     "IFlash.bit",
+    "IFlash (last good read).bit",
+    HELPER_INTERNAL_FILE,
     TOOL_HELPER_INTERNAL,
     TOOL_PREFIX_TEXT "-I IFlash.bit:R:0:BIT:236000",
     TOOL_PREFIX_TEXT "IFlash.bit:w",

@@ -6,6 +6,7 @@
 
 #include "command_cycle.h"
 #include "command_lines.h"
+#include "flash_files.h"
 #include "status_log.h"
 #include "tool_runner.h"
 #include "../app/loader_state.h"
@@ -50,6 +51,8 @@ static void LoadFpga(HWND window, BOOL fromFlash, const char* quotedPath, char* 
     }
 }
 
+// The helper bitstream decides which flash the write reaches, and "-R" boots from what was written:
+// each step runs only after the one before it succeeded.
 static void LoadFlash(HWND window, BOOL internal, const char* quotedPath, char* commandLine)
 {
     AppendStatusLog(internal ? "Waiting for internal flash to be loaded.\r\n"
@@ -57,16 +60,20 @@ static void LoadFlash(HWND window, BOOL internal, const char* quotedPath, char* 
     ShowStatusLog(window);
     ScrollStatusLogToEnd(window);
 
-    if (RunProgrammingTool(window, internal ? TOOL_HELPER_INTERNAL : TOOL_HELPER_EXTERNAL) == TOOL_OK)
-        PauseCommand(window, 50);
+    if (!HelperBitstreamPresent(internal ? HELPER_INTERNAL_FILE : HELPER_EXTERNAL_FILE) ||
+        RunProgrammingTool(window, internal ? TOOL_HELPER_INTERNAL : TOOL_HELPER_EXTERNAL) != TOOL_OK) {
+        AppendStatusLog("IO Error\r\n");
+        return;
+    }
+    PauseCommand(window, 50);
 
     BuildFlashWriteCommand(quotedPath, commandLine, COMMAND_LINE_CAPACITY);
-    if (RunProgrammingTool(window, commandLine) == TOOL_OK) {
-        PauseCommand(window, 100);
-        AppendStatusLog(internal ? "Internal Flash loaded.\r\n" : "External Flash loaded.\r\n");
-    } else {
+    if (RunProgrammingTool(window, commandLine) != TOOL_OK) {
         AppendStatusLog("IO Error\r\n");
+        return;
     }
+    PauseCommand(window, 100);
+    AppendStatusLog(internal ? "Internal Flash loaded.\r\n" : "External Flash loaded.\r\n");
 
     if (IsChecked(window, IDC_LOAD_AFTER_FLASH))
         RunProgrammingTool(window, TOOL_RECONFIGURE);

@@ -96,6 +96,8 @@ check "README.txt and Help.bat have CR LF line ends" 'crlf_only "$unpacked/READM
 check "README.txt names what goes beside the program, its Settings file, the wrong driver's errors, the checksum" \
     '(for f in ftd2xx.dll xc3sprog.exe xc3s400an.bit vlrext.bit "VLR Loader.ini" 0xc000007b "ordinal 70 could not be located" \
                "certutil -hashfile $(basename "$zip") SHA256"; do grep -qF "$f" "$unpacked/README.txt" || exit 1; done)'
+check "README.txt names the copies that a Read keeps aside" \
+    'grep -qF "IFlash (last good read).bit" "$unpacked/README.txt" && grep -qF "XFlash (last good read).bit" "$unpacked/README.txt"'
 check "README.txt keeps within 80 columns, for Notepad" '[ -z "$(tr -d "\r" <"$unpacked/README.txt" | awk "length > 80")" ]'
 check "Help.bat opens the README.txt of its own folder" 'grep -qF "start \"\" \"%~dp0README.txt\"" "$unpacked/Help.bat"'
 check "the About box shows the package's version $version" '[ -n "$version" ] && grep -qF "Version $version\\r\\n" <<<"$resources"'

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <string.h>
 
 #include "test_support.h"
 
@@ -50,34 +51,62 @@ TEST(Advanced, ChooserRecordsTheChosenFileAndCancelChangesNothing)
     EXPECT_EQ(ControlText(s.w, 4003) + "|" + IniValues(s.ini, {"Files/LastFile"}), "typed by hand.bit|" + other);
 }
 
-TEST(Advanced, ReadRunsTheToolInTheProgramDirectoryAndReportsTheOutcome)
+// The names in a folder, without the tool stand-in's logs.
+static std::string Listing(const std::string& dir)
+{
+    std::string names;
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA((dir + "*").c_str(), &found);
+    for (BOOL more = search != INVALID_HANDLE_VALUE; more; more = FindNextFileA(search, &found))
+        if (strncmp(found.cFileName, "xc3sprog-", 9) || !strstr(found.cFileName, ".log"))
+            names += std::string(found.cFileName) + "|";
+    FindClose(search);
+    return names;
+}
+
+static const std::string kEarlier("OLD\0\r\nCONTENT", 13);  // the last good read, byte for byte
+
+TEST(Advanced, ReadRunsTheToolInTheProgramDirectoryReportsTheOutcomeAndKeepsTheLastGoodFile)
 {
     const std::string ok = "XC3SProg processing.\r\nXC3SProg done.\r\n", tool = " xc3sprog.exe -c ftdi -v ";
     const std::string missing = "XC3SProg processing.\r\nRun XC3SProg failed!\r\n", failed = "XC3SProg processing.\r\nXC3SProg failed with exit code ";
-    // runs: how many of helper, read and load-back ran; a failed Read ends the log without a line break.
-    const struct { bool external, loadBack, withTool; const char* toolSettings; std::string log; size_t runs;
-                   const char* content; } cases[] = {
-        {true, false, true, "", ok + ok + "External Flash loaded into XFlash.bit\r\n", 2, "FLASHDATA"},
-        {true, true, true, "", ok + ok + "External Flash loaded into XFlash.bit\r\n" + ok, 3, "FLASHDATA"},
-        {false, false, true, "", ok + ok + "Internal Flash loaded into IFlash.bit\r\n", 2, "FLASHDATA"},
-        {false, true, true, "", ok + ok + "Internal Flash loaded into IFlash.bit\r\n" + ok, 3, "FLASHDATA"},
-        {true, false, false, "", missing + missing + "IO Error", 0, ""},  // the file is emptied all the same
-        {true, false, true, "FailWhen=:R:\r\nFailCode=-2\r\n", ok + failed + "-2.\r\nIO Error", 2, "FLASHDATA"},
-        {false, true, true, "FailWhen=:R:\r\n", ok + failed + "1.\r\nIO Error" + ok, 3, "FLASHDATA"},  // loaded back all the same
-        {true, false, true, "FailWhen=vlrext\r\n", failed + "1.\r\n" + ok + "External Flash loaded into XFlash.bit\r\n", 2, "FLASHDATA"},
+    const char* partial = "[When1]\r\nMatch=:R:\r\nExitCode=3\r\nReadContent=PARTIAL\r\n";
+    // missing: a file taken out of the Program directory; earlier: the read file before the Read ("-": none);
+    // locked: another program holds it open. runs: how many of helper, read and load-back ran.
+    // A failed Read ends the log without a line break, and leaves the read file as it was.
+    const struct { bool external, loadBack; const char* missing; std::string earlier; bool locked; const char* toolSettings;
+                   std::string log; size_t runs; std::string content; } cases[] = {
+        {true, false, "", kEarlier, false, "", ok + ok + "External Flash loaded into XFlash.bit\r\n", 2, "FLASHDATA"},
+        {true, true, "", kEarlier, false, "", ok + ok + "External Flash loaded into XFlash.bit\r\n" + ok, 3, "FLASHDATA"},
+        {false, false, "", kEarlier, false, "", ok + ok + "Internal Flash loaded into IFlash.bit\r\n", 2, "FLASHDATA"},
+        {false, true, "", kEarlier, false, "", ok + ok + "Internal Flash loaded into IFlash.bit\r\n" + ok, 3, "FLASHDATA"},
+        {true, false, "xc3sprog.exe", kEarlier, false, "", missing + "IO Error", 0, kEarlier},
+        {false, false, "", "-", false, "FailWhen=:R:\r\nFailCode=-2\r\n", ok + failed + "-2.\r\nIO Error", 2, "-"},
+        {true, true, "", kEarlier, false, partial, ok + failed + "3.\r\nIO Error", 2, kEarlier},  // nothing loaded back
+        {false, true, "", kEarlier, false, "FailWhen=xc3s400an\r\n", failed + "1.\r\nIO Error", 1, kEarlier},
+        {false, false, "xc3s400an.bit", kEarlier, false, "",
+         "Helper bitstream xc3s400an.bit not found in the program folder.\r\nIO Error", 0, kEarlier},
+        {true, false, "", kEarlier, true, "", "XFlash.bit could not be set aside; it is left as it was.\r\nIO Error", 0, kEarlier},
     };
     for (const auto& c : cases) {
         const std::string file = c.external ? "XFlash.bit" : "IFlash.bit";
         SCOPED_TRACE(file + ": " + c.log);
-        Session s("adv-read", c.withTool);
+        Session s("adv-read");
+        if (*c.missing)
+            DeleteFileA((s.dir + c.missing).c_str());
         ConfigureTool(s.dir, c.toolSettings);
-        WriteFileText(s.dir + file, "OLD CONTENT");
+        if (c.earlier != "-")
+            WriteFileText(s.dir + file, c.earlier);
         ASSERT_TRUE(s.Start("", MakeScratchDirectory("elsewhere")));
         // The other source first, to show its picture before the Read.
         for (int id : { c.external ? 4024 : 4023, c.external ? 4023 : 4024, c.loadBack ? 4027 : 0 })
             Click(s.w, id);
-        std::string before = ControlText(s.w, 4009);
+        std::string before = ControlText(s.w, 4009), files = Listing(s.dir);
+        HANDLE held = c.locked ? CreateFileA((s.dir + file).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL,
+                                             OPEN_EXISTING, 0, NULL) : INVALID_HANDLE_VALUE;
         Command(s.w, 4022);
+        if (held != INVALID_HANDLE_VALUE)
+            CloseHandle(held);
         EXPECT_EQ(ControlText(s.w, 4009), before + "Reading Flash to file.\r\n" + c.log);
         // Each run as "<its current directory>\ <command line>".
         std::vector<std::string> expected = { s.dir + tool + (c.external ? "vlrext" : "xc3s400an") + ".bit:w",
@@ -86,13 +115,33 @@ TEST(Advanced, ReadRunsTheToolInTheProgramDirectoryAndReportsTheOutcome)
         for (const ToolCall& call : ReadToolCalls(s.dir))
             runs.push_back(call.directory + "\\ " + call.commandLine);
         EXPECT_EQ(runs, expected);
-        // The file exists with its content; Read is enabled; of the pictures only the Load destination's shows.
-        std::string seen = std::to_string(GetFileAttributesA((s.dir + file).c_str()) != INVALID_FILE_ATTRIBUTES) +
-                           ReadFileText(s.dir + file) + "|";
+        // The read file and nothing else new; Read is enabled; of the pictures only the Load destination's shows.
+        std::string seen = (GetFileAttributesA((s.dir + file).c_str()) != INVALID_FILE_ATTRIBUTES ? ReadFileText(s.dir + file) : "-") +
+                           "|" + Listing(s.dir) + "|";
         for (int id : { 4022, 4015, 4017, 4018, 4019, 4032, 4033 })
             seen += std::to_string(id == 4022 ? IsControlEnabled(s.w, id) : IsControlVisible(s.w, id));
-        EXPECT_EQ(seen, "1" + std::string(c.content) + "|1100000");
+        EXPECT_EQ(seen, c.content + "|" + files + "|1100000");
     }
+}
+
+// Ended during its read, as by Task Manager, a Read leaves the earlier file under the name README.txt gives;
+// the next Read keeps that content rather than what the cut-off read left, and puts it back when it fails.
+TEST(Advanced, ReadCutOffByTheProgramsEndLeavesTheEarlierFileAside)
+{
+    Session s("adv-read-cut");
+    WriteFileText(s.dir + "XFlash.bit", kEarlier);
+    ConfigureTool(s.dir, "[When1]\r\nMatch=:R:\r\nWaitMs=1500\r\nReadContent=CUT\r\n");
+    ASSERT_TRUE(s.Start());
+    std::string files = Listing(s.dir);
+    PostMessageA(s.w, WM_COMMAND, 4022, 0);
+    ASSERT_TRUE(WaitFor([&] { return ReadFileText(s.dir + "xc3sprog-started.log").find(":R:") != std::string::npos; }));
+    s.Close();
+    ASSERT_TRUE(WaitFor([&] { return ReadToolCalls(s.dir).size() == 2; }));  // the read itself runs on to its end
+    EXPECT_EQ(ReadFileText(s.dir + "XFlash.bit") + "|" + ReadFileText(s.dir + "XFlash (last good read).bit"), "CUT|" + kEarlier);
+    ConfigureTool(s.dir, "[When1]\r\nMatch=:R:\r\nExitCode=3\r\nReadContent=PARTIAL\r\n");
+    ASSERT_TRUE(s.Start());
+    Command(s.w, 4022);
+    EXPECT_EQ(ReadFileText(s.dir + "XFlash.bit") + "|" + Listing(s.dir), kEarlier + "|" + files);
 }
 
 static LONG g_ctrlEvents = 0;

@@ -11,23 +11,33 @@ static const std::string kLoaded = kRun + "top.bit loaded into FPGA\r\n";
 
 TEST(Load, EachBranchRunsItsCommandLinesFromTheProgramDirectoryAndReports)
 {
-    const std::string waitI = "Waiting for internal flash to be loaded.\r\n" + kRun + kRun + "Internal Flash loaded.\r\n";
-    const std::string waitX = "Waiting for external flash to be loaded.\r\n" + kRun + kRun + "External Flash loaded.\r\n";
+    const std::string waitI = "Waiting for internal flash to be loaded.\r\n", waitX = "Waiting for external flash to be loaded.\r\n";
     const std::string failed = "XC3SProg processing.\r\nXC3SProg failed with exit code ";
+    // missing: a file taken out of the Program directory before the start.
     // "<file>" stands for the quoted bitstream path with ":w". Pauses and refused starts are checked in-process.
-    const struct { const char* name; bool withTool; const char* toolSettings; int destination; bool fpgaAfter, fromFlash;
+    const struct { const char* name; const char* missing; const char* toolSettings; int destination; bool fpgaAfter, fromFlash;
                    std::vector<std::string> calls; std::string lines; } cases[] = {
-        {"fpga", true, "", 4012, false, false, {"<file>"}, kLoaded},
-        {"internal, then fpga", true, "", 4014, true, false, {"xc3s400an.bit:w", "-I <file>", "-R"}, waitI + kRun},
-        {"external, then fpga", true, "", 4013, true, false, {"vlrext.bit:w", "-I <file>", "-R"}, waitX + kRun},
-        {"fpga from flash", true, "", 4013, false, true, {"-R"}, kRun + "Flash loaded into FPGA\r\n"},
-        {"no tool", false, "", 4012, false, false, {}, "XC3SProg processing.\r\nRun XC3SProg failed!\r\nIO Error\r\n"},
-        {"tool fails", true, "ExitCode=3\r\n", 4012, false, false, {"<file>"}, failed + "3.\r\nIO Error\r\n"},
+        {"fpga", "", "", 4012, false, false, {"<file>"}, kLoaded},
+        {"internal, then fpga", "", "", 4014, true, false, {"xc3s400an.bit:w", "-I <file>", "-R"},
+         waitI + kRun + kRun + "Internal Flash loaded.\r\n" + kRun},
+        {"external, then fpga", "", "", 4013, true, false, {"vlrext.bit:w", "-I <file>", "-R"},
+         waitX + kRun + kRun + "External Flash loaded.\r\n" + kRun},
+        {"fpga from flash", "", "", 4013, false, true, {"-R"}, kRun + "Flash loaded into FPGA\r\n"},
+        {"no tool", "xc3sprog.exe", "", 4012, false, false, {}, "XC3SProg processing.\r\nRun XC3SProg failed!\r\nIO Error\r\n"},
+        {"tool fails", "", "ExitCode=3\r\n", 4012, false, false, {"<file>"}, failed + "3.\r\nIO Error\r\n"},
+        // A failed step ends the Load: no write through whatever the FPGA held before, no boot from a half-written flash.
+        {"helper fails", "", "FailWhen=xc3s400an\r\n", 4014, true, false, {"xc3s400an.bit:w"}, waitI + failed + "1.\r\nIO Error\r\n"},
+        {"write fails", "", "[When1]\r\nMatch=-I\r\nExitCode=3\r\n", 4013, true, false, {"vlrext.bit:w", "-I <file>"},
+         waitX + kRun + failed + "3.\r\nIO Error\r\n"},
+        {"no helper", "xc3s400an.bit", "", 4014, true, false, {},
+         waitI + "Helper bitstream xc3s400an.bit not found in the program folder.\r\nIO Error\r\n"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         // Started from another folder, so that only the Load command can make the Program directory current.
-        Session s("load-branch", c.withTool);
+        Session s("load-branch");
+        if (*c.missing)
+            DeleteFileA((s.dir + c.missing).c_str());
         ConfigureTool(s.dir, c.toolSettings);
         ASSERT_TRUE(s.Start("", MakeScratchDirectory("elsewhere")));
         // Clicked as a user would: the radio first, since "Load FPGA from Flash" disables the radios.

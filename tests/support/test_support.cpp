@@ -103,6 +103,8 @@ Session::Session(const std::string& tag, bool withTool)
     ConfigureCables(dir, 1);
     CreateDirectoryA((dir + "my designs").c_str(), NULL);
     WriteFileText(bitstream, "bits");
+    for (const char* helper : { "xc3s400an.bit", "vlrext.bit" })
+        WriteFileText(dir + helper, "");
 }
 
 void Session::AddTool()

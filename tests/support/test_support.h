@@ -44,8 +44,8 @@ inline LRESULT Command(HWND dialog, int id)
 inline void Click(HWND dialog, int id) { SendMessageA(GetDlgItem(dialog, id), BM_CLICK, 0, 0); }
 
 // A fresh Program directory with the loader, the driver stand-in reporting one cable "X", the tool
-// stand-in (unless withTool is false) and the bitstream "my designs\top.bit"; a loader started in it
-// is closed at the end of the scope.
+// stand-in (unless withTool is false), the helper bitstreams (empty) and the bitstream "my designs\top.bit";
+// a loader started in it is closed at the end of the scope.
 struct Session {
     std::string dir, ini, bitstream, exe = "VLR Loader.exe";
     PROCESS_INFORMATION process = {};

@@ -8,19 +8,23 @@
 #include "app/path_split.h"
 #include "app/text_util.h"
 
-TEST(BoundedText, AppendSaysWhetherAllFittedAndNeverWritesPastTheBuffer)
+TEST(BoundedText, CopyAndAppendSayWhetherAllFittedAndNeverWritePastTheBuffer)
 {
-    // "ab" in a buffer of the given capacity; full: "abc" without a terminator inside it.
-    struct { size_t capacity; bool full; const char* src; int fitted; const char* text; } cases[] = {
-        { 5, false, "cd", 1, "abcd" }, { 5, false, "cde", 0, "abcd" }, { 3, false, "c", 0, "ab" },
-        { 3, true, "", 1, "abc" },     { 3, true, "d", 0, "abc" },
+    // Append: "ab" in a buffer of the given capacity; full: "abc" without a terminator inside it.
+    // Copy: into the "ZZZZ" behind it, which a capacity of 0 leaves alone and one of 1 leaves empty.
+    struct { bool copy; size_t capacity; bool full; const char* src; int fitted; const char* text; } cases[] = {
+        { false, 5, false, "cd", 1, "abcd" }, { false, 5, false, "cde", 0, "abcd" }, { false, 3, false, "c", 0, "ab" },
+        { false, 3, true, "", 1, "abc" },     { false, 3, true, "d", 0, "abc" },
+        { true, 0, false, "x", 0, "" },       { true, 0, false, "", 1, "" },         { true, 1, false, "x", 0, "" },
+        { true, 1, false, "", 1, "" },        { true, 3, false, "xyz", 0, "xy" },    { true, 4, false, "xyz", 1, "xyz" },
     };
     for (const auto& c : cases) {
-        char buffer[8] = "abcZZZZ";
+        char buffer[12] = "abcZZZZZZZZ";
         buffer[2] = c.full ? 'c' : '\0';
-        int fitted = AppendText(buffer, c.capacity, c.src);
-        EXPECT_EQ(std::to_string(fitted) + std::string(buffer, BoundedLength(buffer, c.capacity)) + buffer[c.capacity],
-                  std::to_string(c.fitted) + c.text + "Z") << c.capacity << c.src;
+        char* dst = c.copy ? buffer + 3 : buffer;
+        int fitted = c.copy ? CopyText(dst, c.capacity, c.src) : AppendText(dst, c.capacity, c.src);
+        EXPECT_EQ(std::to_string(fitted) + std::string(dst, BoundedLength(dst, c.capacity)) + dst[c.capacity],
+                  std::to_string(c.fitted) + c.text + "Z") << c.copy << c.capacity << c.src;
     }
 }
 
