@@ -247,12 +247,13 @@ TEST_F(MainWindow, LoadAndReadPauseOnlyAfterStartedRunsAndTheWindowShowsItsState
     // command 4022 is a Read of the external flash; the others are Loads into the given destination
     const struct { int command, destination; bool fpgaAfter; const char* refuse; std::vector<std::string> events; std::string log; } cases[] = {
         {4001, 4014, false, "", {"xc3s400an.bit:w", "pause 50", "-I <file>:w", "pause 100"}, waitI + run + run + "Internal Flash loaded.\r\n"},
-        {4001, 4014, false, "xc3s400an", {"xc3s400an.bit:w refused", "-I <file>:w", "pause 100"}, waitI + refused + run + "Internal Flash loaded.\r\n"},
-        {4001, 4013, true, "-I", {"vlrext.bit:w", "pause 50", "-I <file>:w refused", "-R"}, waitX + run + refused + "IO Error\r\n" + run},
+        {4001, 4014, false, "xc3s400an", {"xc3s400an.bit:w refused"}, waitI + refused + "IO Error\r\n"},
+        {4001, 4013, true, "-I", {"vlrext.bit:w", "pause 50", "-I <file>:w refused"}, waitX + run + refused + "IO Error\r\n"},
         {4001, 4012, false, "", {"<file>:w"}, "\r\n" + run + "top.bit loaded into FPGA\r\n"},
         {4022, 4012, false, "", {"vlrext.bit:w", "-I XFlash.bit:R:0:BIT:236000"}, "Reading Flash to file.\r\n" + run + run + "External Flash loaded into XFlash.bit\r\n"},
     };
-    WriteFileText(dir + "top.bit", "bits");
+    for (const char* name : { "top.bit", "xc3s400an.bit", "vlrext.bit" })
+        WriteFileText(dir + name, "bits");
     Open();
     g_box = GetDlgItem(window, IDC_STATUS);
     // An inheritable handle of this process, above the few that the tool opens itself: the tool must not get it.
