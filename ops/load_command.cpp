@@ -57,8 +57,7 @@ static void LoadFlash(HWND window, BOOL internal, const char* quotedPath, char* 
 {
     AppendStatusLog(internal ? "Waiting for internal flash to be loaded.\r\n"
                              : "Waiting for external flash to be loaded.\r\n");
-    ShowStatusLog(window);
-    ScrollStatusLogToEnd(window);
+    ShowStatusLogAtEnd(window);
 
     if (!HelperBitstreamPresent(internal ? HELPER_INTERNAL_FILE : HELPER_EXTERNAL_FILE) ||
         RunProgrammingTool(window, internal ? TOOL_HELPER_INTERNAL : TOOL_HELPER_EXTERNAL) != TOOL_OK) {
@@ -104,6 +103,5 @@ void LoadBitstream(HWND window)
         LoadFlash(window, TRUE, quotedPath, commandLine);
     else if (IsChecked(window, IDC_DEST_XFLASH))
         LoadFlash(window, FALSE, quotedPath, commandLine);
-    ShowStatusLog(window);
-    ScrollStatusLogToEnd(window);
+    ShowStatusLogAtEnd(window);
 }

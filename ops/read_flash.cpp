@@ -30,8 +30,7 @@ void ReadFlashToFile(HWND window)
 
     GrowStatusLog(LOG_STEP_LINE);
     AppendStatusLog("Reading Flash to file.\r\n");
-    ShowStatusLog(window);
-    ScrollStatusLogToEnd(window);
+    ShowStatusLogAtEnd(window);
 
     // Nothing can change the radios while the Read runs, so the source is looked up once.
     const ReadSource* source = GetReadSource(IsDlgButtonChecked(window, IDC_READ_XFLASH) == BST_CHECKED);
@@ -50,6 +49,5 @@ void ReadFlashToFile(HWND window)
         AppendStatusLog("IO Error");
     }
 
-    ShowStatusLog(window);
-    ScrollStatusLogToEnd(window);
+    ShowStatusLogAtEnd(window);
 }
