@@ -5,23 +5,33 @@ enum { RUN_TOOL = WM_APP + 1 };
 
 static char g_commandLine[1200];
 
-// The loader's way, without anything around it: hidden, idle priority, waited for, handles closed.
+// The loader's way, without anything around it: hidden, idle priority, its output and errors into a pipe
+// (which holds the little that the tool prints until it has ended), waited for, handles closed.
 // FALSE when the platform refused to start the tool.
 static BOOL RunToolOnce(void)
 {
+    SECURITY_ATTRIBUTES inherited = { sizeof inherited, NULL, TRUE };
+    HANDLE read, write;
+    if (!CreatePipe(&read, &write, &inherited, 65536))
+        return FALSE;
+    SetHandleInformation(read, HANDLE_FLAG_INHERIT, 0);
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESHOWWINDOW;
+    startup.dwFlags = STARTF_USESHOWWINDOW | STARTF_USESTDHANDLES;
     startup.wShowWindow = SW_HIDE;
+    startup.hStdOutput = startup.hStdError = write;
     PROCESS_INFORMATION process = {};
     char line[sizeof g_commandLine];
     lstrcpyA(line, g_commandLine);
-    if (!CreateProcessA(NULL, line, NULL, NULL, FALSE, IDLE_PRIORITY_CLASS, NULL, NULL, &startup, &process))
-        return FALSE;
-    WaitForSingleObject(process.hProcess, INFINITE);
-    CloseHandle(process.hProcess);
-    CloseHandle(process.hThread);
-    return TRUE;
+    BOOL started = CreateProcessA(NULL, line, NULL, NULL, TRUE, IDLE_PRIORITY_CLASS, NULL, NULL, &startup, &process);
+    CloseHandle(write);
+    if (started) {
+        WaitForSingleObject(process.hProcess, INFINITE);
+        CloseHandle(process.hProcess);
+        CloseHandle(process.hThread);
+    }
+    CloseHandle(read);
+    return started;
 }
 
 static LRESULT CALLBACK RunnerProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)

@@ -48,7 +48,7 @@ static Layout LayOut()
     return layout;
 }
 
-// Arguments name the measurements to run (startup, recent, refresh, long); none runs them all.
+// Arguments name the measurements to run (startup, recent, refresh, long, wait); none runs them all.
 int main(int argc, char** argv)
 {
     // Unbuffered, so that every line shows as soon as its measurement ends, and a failure's too.
@@ -66,13 +66,14 @@ int main(int argc, char** argv)
         void (*run)(const Layout&);
     };
     const Measurement measurements[] = { { "startup", MeasureStartUp }, { "recent", MeasureRecentPush },
-                                         { "refresh", MeasureRefresh }, { "long", MeasureLongSession } };
+                                         { "refresh", MeasureRefresh }, { "long", MeasureLongSession },
+                                         { "wait", MeasureWaitCost } };
     for (int i = 1; i < argc; ++i) {
         bool known = false;
         for (const Measurement& measurement : measurements)
             known = known || std::strcmp(argv[i], measurement.name) == 0;
         if (!known) {
-            std::printf("unknown measurement %s: choose from startup, recent, refresh, long\n", argv[i]);
+            std::printf("unknown measurement %s: choose from startup, recent, refresh, long, wait\n", argv[i]);
             return 2;
         }
     }

@@ -42,5 +42,6 @@ void MeasureStartUp(const Layout& layout);
 void MeasureRecentPush(const Layout& layout);
 void MeasureRefresh(const Layout& layout);
 void MeasureLongSession(const Layout& layout);
+void MeasureWaitCost(const Layout& layout);
 
 #endif

@@ -56,6 +56,13 @@ static decltype(&CreateProcessA) g_createProcess;
 static decltype(&WaitForSingleObject) g_waitForSingleObject;
 static decltype(&GetExitCodeProcess) g_getExitCodeProcess;
 static decltype(&CloseHandle) g_closeHandle;
+static decltype(&CreateNamedPipeA) g_createNamedPipe;
+static decltype(&CreateEventA) g_createEvent;
+static decltype(&ReadFile) g_readFile;
+static decltype(&GetOverlappedResult) g_getOverlappedResult;
+static decltype(&MsgWaitForMultipleObjectsEx) g_msgWait;
+static decltype(&PeekMessageA) g_peekMessage;
+static decltype(&DispatchMessageA) g_dispatchMessage;
 static decltype(&GetPrivateProfileStringA) g_getProfileString;
 static decltype(&WritePrivateProfileStringA) g_writeProfileString;
 static decltype(&GetDlgItem) g_getDlgItem;
@@ -106,6 +113,51 @@ static BOOL WINAPI TimedCloseHandle(HANDLE handle)
 {
     PartTimer timer(PART_TOOL);
     return g_closeHandle(handle);
+}
+
+// The pipe that carries the tool's output, and the wait on it, the tool and the window's messages.
+static HANDLE WINAPI TimedCreateNamedPipe(LPCSTR name, DWORD openMode, DWORD pipeMode, DWORD instances, DWORD outSize,
+                                          DWORD inSize, DWORD timeout, LPSECURITY_ATTRIBUTES attributes)
+{
+    PartTimer timer(PART_TOOL);
+    return g_createNamedPipe(name, openMode, pipeMode, instances, outSize, inSize, timeout, attributes);
+}
+
+static HANDLE WINAPI TimedCreateEvent(LPSECURITY_ATTRIBUTES attributes, BOOL manual, BOOL initial, LPCSTR name)
+{
+    PartTimer timer(PART_TOOL);
+    return g_createEvent(attributes, manual, initial, name);
+}
+
+static BOOL WINAPI TimedReadFile(HANDLE file, LPVOID buffer, DWORD size, LPDWORD read, LPOVERLAPPED overlapped)
+{
+    PartTimer timer(PART_TOOL);
+    return g_readFile(file, buffer, size, read, overlapped);
+}
+
+static BOOL WINAPI TimedGetOverlappedResult(HANDLE file, LPOVERLAPPED overlapped, LPDWORD size, BOOL wait)
+{
+    PartTimer timer(PART_TOOL);
+    return g_getOverlappedResult(file, overlapped, size, wait);
+}
+
+static DWORD WINAPI TimedMsgWait(DWORD count, const HANDLE* handles, DWORD ms, DWORD wake, DWORD flags)
+{
+    PartTimer timer(PART_TOOL);
+    return g_msgWait(count, handles, ms, wake, flags);
+}
+
+static BOOL WINAPI TimedPeekMessage(LPMSG message, HWND window, UINT first, UINT last, UINT remove)
+{
+    PartTimer timer(PART_TOOL);
+    return g_peekMessage(message, window, first, last, remove);
+}
+
+// What the window is sent meanwhile is mostly its painting.
+static LRESULT WINAPI TimedDispatchMessage(const MSG* message)
+{
+    PartTimer timer(PART_PAINT);
+    return g_dispatchMessage(message);
 }
 
 static DWORD WINAPI TimedGetProfileString(LPCSTR section, LPCSTR key, LPCSTR fallback, LPSTR buffer, DWORD size,
@@ -193,6 +245,13 @@ static const Clock kClocks[] = {
     { "WaitForSingleObject", 0, (void*)TimedWaitForSingleObject, (void**)&g_waitForSingleObject },
     { "GetExitCodeProcess", 0, (void*)TimedGetExitCodeProcess, (void**)&g_getExitCodeProcess },
     { "CloseHandle", 0, (void*)TimedCloseHandle, (void**)&g_closeHandle },
+    { "CreateNamedPipeA", 0, (void*)TimedCreateNamedPipe, (void**)&g_createNamedPipe },
+    { "CreateEventA", 0, (void*)TimedCreateEvent, (void**)&g_createEvent },
+    { "ReadFile", 0, (void*)TimedReadFile, (void**)&g_readFile },
+    { "GetOverlappedResult", 0, (void*)TimedGetOverlappedResult, (void**)&g_getOverlappedResult },
+    { "MsgWaitForMultipleObjectsEx", 0, (void*)TimedMsgWait, (void**)&g_msgWait },
+    { "PeekMessageA", 0, (void*)TimedPeekMessage, (void**)&g_peekMessage },
+    { "DispatchMessageA", 0, (void*)TimedDispatchMessage, (void**)&g_dispatchMessage },
     { "GetPrivateProfileStringA", 0, (void*)TimedGetProfileString, (void**)&g_getProfileString },
     { "WritePrivateProfileStringA", 0, (void*)TimedWriteProfileString, (void**)&g_writeProfileString },
     { "GetDlgItem", 0, (void*)TimedGetDlgItem, (void**)&g_getDlgItem },
@@ -303,11 +362,14 @@ void NoteParts()
     if (!g_partsShown)
         return;
     Note("in-process parts, each a median (so they need not add up exactly), timed at this program's imports:");
-    Note("  tool start and wait: CreateProcessA, WaitForSingleObject, GetExitCodeProcess, CloseHandle");
+    Note("  tool start and wait: CreateProcessA, WaitForSingleObject, GetExitCodeProcess, CloseHandle, and the pipe");
+    Note("    of the tool's output and the wait on it and the messages: CreateNamedPipeA, CreateEventA, ReadFile,");
+    Note("    GetOverlappedResult, MsgWaitForMultipleObjectsEx, PeekMessageA");
     Note("  cable driver stand-in: ordinals 70 and 72 (the stand-in reads its INI file and logs every call)");
     Note("  profile calls: GetPrivateProfileStringA, WritePrivateProfileStringA");
     Note("  status box: user32 calls on box 4009; scroll to the end: its WM_VSCROLL SB_BOTTOM, shows: all others");
-    Note("  painting: the Main window painted as it stands before each tool run and pause (RedrawWindow)");
+    Note("  painting: the Main window painted as it stands before each tool run and pause (RedrawWindow), and what");
+    Note("    is dispatched to it while the tool runs (DispatchMessageA)");
     Note("  rest: everything else (window size and position, buttons, file check, Recent-file combo box, log text)");
 }
 

@@ -128,7 +128,8 @@ static void WatchTool(HWND window, HANDLE process, HANDLE pipe, ToolOutput* outp
     OVERLAPPED overlapped = {};
     overlapped.hEvent = CreateEventA(NULL, TRUE, FALSE, NULL);
     BOOL pipeOpen = overlapped.hEvent != NULL, reading = FALSE, running = TRUE;
-    DWORD shownAt = GetTickCount() - PROGRESS_INTERVAL_MS, endedAt = 0, lastReadAt = 0;
+    // A run too short to watch ends before its progress would first show.
+    DWORD shownAt = GetTickCount(), endedAt = 0, lastReadAt = 0;
     for (;;) {
         if (pipeOpen && !reading) {
             reading = ReadFile(pipe, chunk, sizeof chunk, NULL, &overlapped) || GetLastError() == ERROR_IO_PENDING;
@@ -226,7 +227,7 @@ int RunProgrammingTool(HWND window, const char* commandLine)
             CloseHandle(pipe.read);
         }
         AppendStatusLog("Run XC3SProg failed!\r\n");
-        ShowStatusLog(window);
+        ShowStatusLogAtEnd(window);
         return TOOL_NOT_STARTED;
     }
     // Only the tool holds the write end now, so the output ends when the tool does.
@@ -243,7 +244,8 @@ int RunProgrammingTool(HWND window, const char* commandLine)
     CloseHandle(process.hProcess);
     CloseHandle(pipe.read);
 
+    // The box goes on showing the log's end, where the progress stood, until the command ends.
     int result = ReportEnd(exitCode, &output);
-    ShowStatusLog(window);
+    ShowStatusLogAtEnd(window);
     return result;
 }
