@@ -5,23 +5,31 @@
 
 using namespace testing_support;
 
-// Input made during a command arrives while the window is blocked, as a person's does.
+// Input made during a command arrives while the window is busy, as a person's does. Each step waits for
+// what can be seen of the one before: the window active with a focus, the pointer on the control.
 struct Person {
     Session& s;
     void Send(std::vector<INPUT> inputs) { SendInput((UINT)inputs.size(), inputs.data(), sizeof(INPUT)); }
-    // Left clicks at the control's centre; two make a double-click. The pointer moves there as a mouse moves it.
+    // Left clicks at the control's centre; two make a double-click. The pointer moves there as a mouse moves
+    // it, and every button event carries the position too, so that nothing moving the pointer meanwhile
+    // can make a click land elsewhere.
     void Click(int id, int clicks = 1)
     {
         RECT r;
         GetWindowRect(GetDlgItem(s.w, id), &r);
+        POINT centre = { (r.left + r.right) / 2, (r.top + r.bottom) / 2 }, at = {};
         std::vector<INPUT> inputs(1 + 2 * clicks);
-        inputs[0].type = INPUT_MOUSE;
-        inputs[0].mi.dx = (LONG)((r.left + r.right) / 2 * 65536LL / GetSystemMetrics(SM_CXSCREEN) + 1);
-        inputs[0].mi.dy = (LONG)((r.top + r.bottom) / 2 * 65536LL / GetSystemMetrics(SM_CYSCREEN) + 1);
-        inputs[0].mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
-        for (size_t i = 1; i < inputs.size(); ++i)
-            inputs[i].type = INPUT_MOUSE, inputs[i].mi.dwFlags = i % 2 ? MOUSEEVENTF_LEFTDOWN : MOUSEEVENTF_LEFTUP;
-        Send(inputs);
+        for (size_t i = 0; i < inputs.size(); ++i) {
+            inputs[i].type = INPUT_MOUSE;
+            // Normalised so that the platform's scaling (by 65536 / screen size, rounded down) gives the centre.
+            inputs[i].mi.dx = (LONG)((centre.x * 65536LL + GetSystemMetrics(SM_CXSCREEN) - 1) / GetSystemMetrics(SM_CXSCREEN));
+            inputs[i].mi.dy = (LONG)((centre.y * 65536LL + GetSystemMetrics(SM_CYSCREEN) - 1) / GetSystemMetrics(SM_CYSCREEN));
+            inputs[i].mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE |
+                                   (i == 0 ? 0 : i % 2 ? MOUSEEVENTF_LEFTDOWN : MOUSEEVENTF_LEFTUP);
+        }
+        Send({ inputs[0] });
+        ASSERT_TRUE(WaitFor([&] { return GetCursorPos(&at) && PtInRect(&r, at); })) << "the pointer is not on control " << id;
+        Send(std::vector<INPUT>(inputs.begin() + 1, inputs.end()));
     }
     void Press(WORD key)
     {
@@ -30,24 +38,36 @@ struct Person {
             inputs[i].type = INPUT_KEYBOARD, inputs[i].ki.wVk = key, inputs[i].ki.dwFlags = i ? KEYEVENTF_KEYUP : 0;
         Send(inputs);
     }
-    HWND Focus()
+    GUITHREADINFO Thread()
     {
         GUITHREADINFO info = {};
         info.cbSize = sizeof info;
-        return GetGUIThreadInfo(GetWindowThreadProcessId(s.w, NULL), &info) ? info.hwndFocus : NULL;
+        GetGUIThreadInfo(GetWindowThreadProcessId(s.w, NULL), &info);
+        return info;
     }
+    HWND Focus() { return Thread().hwndFocus; }
     size_t Runs() { return ReadToolCalls(s.dir).size(); }
     // Until the tool has ended runs times in all and the command's button is enabled again.
     bool Finished(size_t runs, int button)
     { return WaitFor([&] { return Runs() >= runs && IsControlEnabled(s.w, button); }, 20000); }
 };
 
-// The loader with its bitstream chosen and a tool that takes a second, in front and active.
+// The loader with its bitstream chosen and a tool that takes a second, in front, active, its focus set and
+// its face painted: the foreground alone is set at once, while the loader's thread activates the window later.
 static bool StartSlow(Session& s)
 {
     ConfigureTool(s.dir, "WaitMs=1000\r\n");
     WriteFileText(s.ini, "[Files]\r\nLastFile=" + s.bitstream + "\r\n[DlgPosition]\r\nX=200\r\nY=150\r\n");
-    return s.Start() && SetForegroundWindow(s.w) && WaitFor([&] { return GetForegroundWindow() == s.w; });
+    Person p{ s };
+    auto painted = [&] {
+        BOOL unpainted = GetUpdateRect(s.w, NULL, FALSE);
+        for (HWND child = GetWindow(s.w, GW_CHILD); child != NULL && !unpainted; child = GetWindow(child, GW_HWNDNEXT))
+            unpainted = GetUpdateRect(child, NULL, FALSE);
+        return !unpainted;
+    };
+    return s.Start() && SetForegroundWindow(s.w) &&
+           WaitFor([&] { GUITHREADINFO t = p.Thread();
+                         return GetForegroundWindow() == s.w && t.hwndActive == s.w && IsChild(s.w, t.hwndFocus) && painted(); });
 }
 
 TEST(Input, ClicksMadeWhileACommandRunsAreDroppedAndTheKeyboardStillWorksAfterwards)
