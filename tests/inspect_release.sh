@@ -98,6 +98,9 @@ check "README.txt names what goes beside the program, its Settings file, the wro
                "certutil -hashfile $(basename "$zip") SHA256"; do grep -qF "$f" "$unpacked/README.txt" || exit 1; done)'
 check "README.txt names the copies that a Read keeps aside" \
     'grep -qF "IFlash (last good read).bit" "$unpacked/README.txt" && grep -qF "XFlash (last good read).bit" "$unpacked/README.txt"'
+reason=$(i686-w64-mingw32-strings -a "$exe" | grep -m1 '^Programming the card')
+check "README.txt quotes the reason that the program gives Windows for holding off a shut-down" \
+    '[ -n "$reason" ] && tr "\r\n" "  " <"$unpacked/README.txt" | tr -s " " | grep -qF "\"$reason\""'
 check "README.txt keeps within 80 columns, for Notepad" '[ -z "$(tr -d "\r" <"$unpacked/README.txt" | awk "length > 80")" ]'
 check "Help.bat opens the README.txt of its own folder" 'grep -qF "start \"\" \"%~dp0README.txt\"" "$unpacked/Help.bat"'
 check "the About box shows the package's version $version" '[ -n "$version" ] && grep -qF "Version $version\\r\\n" <<<"$resources"'
