@@ -59,15 +59,10 @@ static bool StartSlow(Session& s)
     ConfigureTool(s.dir, "WaitMs=1000\r\n");
     WriteFileText(s.ini, "[Files]\r\nLastFile=" + s.bitstream + "\r\n[DlgPosition]\r\nX=200\r\nY=150\r\n");
     Person p{ s };
-    auto painted = [&] {
-        BOOL unpainted = GetUpdateRect(s.w, NULL, FALSE);
-        for (HWND child = GetWindow(s.w, GW_CHILD); child != NULL && !unpainted; child = GetWindow(child, GW_HWNDNEXT))
-            unpainted = GetUpdateRect(child, NULL, FALSE);
-        return !unpainted;
-    };
     return s.Start() && SetForegroundWindow(s.w) &&
            WaitFor([&] { GUITHREADINFO t = p.Thread();
-                         return GetForegroundWindow() == s.w && t.hwndActive == s.w && IsChild(s.w, t.hwndFocus) && painted(); });
+                         return GetForegroundWindow() == s.w && t.hwndActive == s.w && IsChild(s.w, t.hwndFocus) &&
+                         !WaitsForPaint(s.w); });
 }
 
 TEST(Input, ClicksMadeWhileACommandRunsAreDroppedAndTheKeyboardStillWorksAfterwards)

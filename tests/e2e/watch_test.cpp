@@ -31,14 +31,6 @@ static bool LoadEnded(const Session& s, size_t runs, DWORD ms = 30000)
     return WaitFor([&] { return ReadToolCalls(s.dir).size() >= runs && IsControlEnabled(s.w, 4001); }, ms);
 }
 
-static bool Unpainted(HWND window)
-{
-    BOOL unpainted = GetUpdateRect(window, NULL, FALSE);
-    for (HWND child = GetWindow(window, GW_CHILD); child != NULL && !unpainted; child = GetWindow(child, GW_HWNDNEXT))
-        unpainted = GetUpdateRect(child, NULL, FALSE);
-    return unpainted != FALSE;
-}
-
 TEST(Watch, WhileTheToolRunsTheWindowAnswersPaintsShowsProgressAndStartsOrEndsNothing)
 {
     Session s("watch");
@@ -53,8 +45,8 @@ TEST(Watch, WhileTheToolRunsTheWindowAnswersPaintsShowsProgressAndStartsOrEndsNo
     DWORD asked = GetTickCount();
     EXPECT_TRUE(SendMessageTimeoutA(s.w, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 1000, &answer) && GetTickCount() - asked < 1000);
     RedrawWindow(s.w, NULL, NULL, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN);
-    EXPECT_TRUE(Unpainted(s.w));
-    EXPECT_TRUE(WaitFor([&] { return !Unpainted(s.w); }, 500));
+    EXPECT_TRUE(WaitsForPaint(s.w));
+    EXPECT_TRUE(WaitFor([&] { return !WaitsForPaint(s.w); }, 500));
 
     // Commands, a click on "Quit" and on two check boxes, and close requests, sent and posted: none acts.
     // A click toggles a check box before its command is refused, so those are sent once.

@@ -80,6 +80,14 @@ bool WaitFor(const std::function<bool()>& condition, DWORD ms)
     return true;
 }
 
+bool WaitsForPaint(HWND window)
+{
+    BOOL unpainted = GetUpdateRect(window, NULL, FALSE);
+    for (HWND child = GetWindow(window, GW_CHILD); child != NULL && !unpainted; child = GetWindow(child, GW_HWNDNEXT))
+        unpainted = GetUpdateRect(child, NULL, FALSE);
+    return unpainted != FALSE;
+}
+
 HWND FindProcessWindow(DWORD pid, const char* className, DWORD waitMs)
 {
     HWND found = NULL;

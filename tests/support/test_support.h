@@ -64,6 +64,9 @@ struct Session {
     { SetDlgItemTextA(w, 4003, path.c_str()); Command(w, 4001); return ControlText(w, 4009); }
 };
 
+// Whether the window or one of its controls still waits to be painted (for a window of any process).
+bool WaitsForPaint(HWND window);
+
 // A visible top-level window of process pid whose class is className, or NULL.
 HWND FindProcessWindow(DWORD pid, const char* className, DWORD waitMs = 0);
 
