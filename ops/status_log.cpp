@@ -83,8 +83,8 @@ static void ShowLog(HWND window, BOOL atEnd)
             SendMessageA(box, EM_SETSEL, (WPARAM)g_state.logShown, (LPARAM)(g_state.logShown + g_state.progressShown));
             SendMessageA(box, EM_REPLACESEL, FALSE, (LPARAM)(g_state.logBuffer + g_state.logShown));
         }
-        // The caret where a whole-text show leaves it, at the start; the view there too, unless the
-        // show ends at the log's end, where taking the text has already brought the view.
+        // The caret where a whole-text show leaves it, at the start; the view there too, or at the
+        // log's end, which taking the new text has already about reached.
         SendMessageA(box, EM_SETSEL, 0, 0);
         if (atEnd)
             ScrollStatusLogToEnd(window);

@@ -1,4 +1,4 @@
-// The CPU time that another process has used, for the test that and the bench: under Wine from its Unix process.
+// The CPU time that another process has used, for the tests and the bench: under Wine, from its Unix process.
 #ifndef LOADER_PROCESS_CPU_H
 #define LOADER_PROCESS_CPU_H
 
