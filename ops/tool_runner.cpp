@@ -130,11 +130,15 @@ static void WatchTool(HWND window, HANDLE process, HANDLE pipe, ToolOutput* outp
     BOOL pipeOpen = overlapped.hEvent != NULL, reading = FALSE, running = TRUE;
     // A run too short to watch ends before its progress would first show.
     DWORD shownAt = GetTickCount(), endedAt = 0, lastReadAt = 0;
+    BOOL disconnected = FALSE;
     for (;;) {
         if (pipeOpen && !reading) {
             reading = ReadFile(pipe, chunk, sizeof chunk, NULL, &overlapped) || GetLastError() == ERROR_IO_PENDING;
             pipeOpen = reading;  // otherwise every writer has closed its end: the output is complete
         }
+        // A tool must never wait on a pipe that nobody reads: once reading has stopped, its writes fail.
+        if (!pipeOpen && running && !disconnected)
+            disconnected = DisconnectNamedPipe(pipe);
         DWORD now = GetTickCount();
         if (!running && (!reading || now - lastReadAt >= DRAIN_QUIET_MS || now - endedAt >= DRAIN_LONGEST_MS))
             break;
@@ -165,7 +169,14 @@ static void WatchTool(HWND window, HANDLE process, HANDLE pipe, ToolOutput* outp
             running = FALSE;
             endedAt = lastReadAt = GetTickCount();
         } else if (woke == WAIT_FAILED) {
-            // Never seen; waiting without the window's messages is the safe way to the tool's end.
+            // Never seen; waiting without the window's messages, or the output, is the safe way to the tool's end.
+            if (reading) {
+                DWORD size = 0;
+                CancelIo(pipe);
+                GetOverlappedResult(pipe, &overlapped, &size, TRUE);
+                reading = FALSE;
+            }
+            DisconnectNamedPipe(pipe);
             if (running)
                 WaitForSingleObject(process, INFINITE);
             break;

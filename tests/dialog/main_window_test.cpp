@@ -357,3 +357,22 @@ TEST_F(MainWindow, ChooserThatRefusesItsStartingNameOpensAgainWithoutOne)
     EXPECT_EQ(ControlText(window, IDC_BITSTREAM_COMBO) + "|" + IniValues(ini, {"Files/LastFile", "Files/LastFileTitle", "Files/DDList#1"}),
               "C:\\chosen\\picked.bit|C:\\chosen\\picked.bit|picked.bit|C:\\chosen\\picked.bit");
 }
+
+// Without the event that its reading waits on, the runner cannot read the tool's output: the tool's writes
+// must then fail rather than wait for ever on a full pipe.
+static HANDLE WINAPI NoEvent(LPSECURITY_ATTRIBUTES, BOOL, BOOL, LPCSTR) { return NULL; }
+
+TEST_F(MainWindow, ALoadWhoseToolOutputCannotBeReadStillEnds)
+{
+    WriteFileText(dir + "top.bit", "bits");
+    ConfigureTool(dir, "FloodBytes=4194304\r\n");
+    Open();
+    decltype(&CreateEventA) createEvent;
+    SwapImport(NULL, "CreateEventA", 0, (void*)NoEvent, (void**)&createEvent);
+    SetDlgItemTextA(window, IDC_BITSTREAM_COMBO, (dir + "top.bit").c_str());
+    Command(window, IDC_LOAD);
+    void* noEvent;
+    SwapImport(NULL, "CreateEventA", 0, (void*)createEvent, &noEvent);
+    std::vector<ToolCall> calls = ReadToolCalls(dir);
+    EXPECT_TRUE(calls.size() == 1 && calls[0].endMs - calls[0].startMs < 20000);
+}
