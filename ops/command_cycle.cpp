@@ -12,11 +12,18 @@ static const int kCheckControls[CHECK_CONTROL_COUNT] = { IDC_ADVANCED, IDC_DEST_
                                                          IDC_READ_IFLASH, IDC_SHOW_CONSOLE, IDC_LOAD_AFTER_FLASH,
                                                          IDC_LOAD_AFTER_READ };
 
+// A person's input: the keyboard, the mouse over the client area and over the frame.
+static const UINT kInputRanges[][2] = { { WM_KEYFIRST, WM_KEYLAST },
+                                        { WM_MOUSEFIRST, WM_MOUSELAST },
+                                        { WM_NCMOUSEMOVE, WM_NCXBUTTONDBLCLK } };
+enum { INPUT_RANGES = sizeof kInputRanges / sizeof kInputRanges[0] };
+
 static BOOL IsPersonInput(UINT message)
 {
-    return (message >= WM_KEYFIRST && message <= WM_KEYLAST) ||
-           (message >= WM_MOUSEFIRST && message <= WM_MOUSELAST) ||
-           (message >= WM_NCMOUSEMOVE && message <= WM_NCXBUTTONDBLCLK);
+    for (size_t i = 0; i < INPUT_RANGES; ++i)
+        if (message >= kInputRanges[i][0] && message <= kInputRanges[i][1])
+            return TRUE;
+    return FALSE;
 }
 
 // Input that waited in the queue while the window was busy was aimed at a window that could not
@@ -24,12 +31,9 @@ static BOOL IsPersonInput(UINT message)
 // another command or end the program behind the user's back.
 static void DiscardQueuedInput(void)
 {
-    static const UINT kRanges[][2] = { { WM_KEYFIRST, WM_KEYLAST },
-                                       { WM_MOUSEFIRST, WM_MOUSELAST },
-                                       { WM_NCMOUSEMOVE, WM_NCXBUTTONDBLCLK } };
     MSG message;
-    for (size_t i = 0; i < sizeof kRanges / sizeof kRanges[0]; ++i)
-        while (PeekMessageA(&message, NULL, kRanges[i][0], kRanges[i][1], PM_REMOVE))
+    for (size_t i = 0; i < INPUT_RANGES; ++i)
+        while (PeekMessageA(&message, NULL, kInputRanges[i][0], kInputRanges[i][1], PM_REMOVE))
             ;
 }
 

@@ -47,6 +47,11 @@ void AppendStatusLog(const char* text)
         AppendText(g_state.logBuffer, g_state.logCapacity, text);
 }
 
+static DWORD LogLength(void)
+{
+    return g_state.logCapacity == 0 ? 0 : (DWORD)BoundedLength(g_state.logBuffer, g_state.logCapacity);
+}
+
 // Whether the box holds the log's first logShown characters, perhaps followed by a progress line,
 // so that the new text can be handed over alone.
 static BOOL BoxHoldsShownLog(HWND box, DWORD length)
@@ -62,7 +67,7 @@ static void ShowLog(HWND window, BOOL atEnd)
     if (g_state.logBuffer == NULL)
         return;
     HWND box = GetDlgItem(window, IDC_STATUS);
-    DWORD length = g_state.logCapacity == 0 ? 0 : (DWORD)BoundedLength(g_state.logBuffer, g_state.logCapacity);
+    DWORD length = LogLength();
     // Handing the box only the new text keeps a show's cost independent of the log's length.
     // Whenever the box may hold anything but the log's beginning, it gets the whole log again.
     BOOL holdsLog = BoxHoldsShownLog(box, length);
@@ -112,7 +117,7 @@ void ShowStatusProgress(HWND window, const char* line)
     if (g_state.logBuffer == NULL)
         return;
     HWND box = GetDlgItem(window, IDC_STATUS);
-    DWORD length = g_state.logCapacity == 0 ? 0 : (DWORD)BoundedLength(g_state.logBuffer, g_state.logCapacity);
+    DWORD length = LogLength();
     // Shown after the log as it was last shown; a box that holds anything else first gets the log again.
     if (!BoxHoldsShownLog(box, length) || g_state.logShown != length)
         ShowStatusLogAtEnd(window);

@@ -98,7 +98,7 @@ static int HasText(const char* line)
 static void RecordReason(ToolOutput* output, size_t row)
 {
     const char* text = kFailureTexts[row].text;
-    size_t end = output->foundAt[2 * row], start = end - strlen(text);
+    size_t textLength = output->length[2 * row], end = output->foundAt[2 * row], start = end - textLength;
     const char* from;
     size_t available;
     int goesOn;
@@ -111,7 +111,7 @@ static void RecordReason(ToolOutput* output, size_t row)
         goesOn = output->column > output->kept;
     } else {
         from = text;
-        available = strlen(text);
+        available = textLength;
         goesOn = 1;
     }
     while (available > 0 && *from == ' ')
