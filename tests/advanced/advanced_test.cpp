@@ -194,8 +194,7 @@ TEST(Advanced, ConsoleOpensBesideTheWindowShowsToolOutputAndSurvivesCtrlC)
     ConfigureTool(s.dir, "WaitMs=30000\r\n");
     SetDlgItemTextA(s.w, 4003, s.bitstream.c_str());
     PostMessageA(s.w, WM_COMMAND, 4001, 0);
-    ASSERT_TRUE(WaitFor([&] { std::string started = ReadFileText(s.dir + "xc3sprog-started.log");
-                              return std::count(started.begin(), started.end(), '\n') == 3; }));
+    ASSERT_TRUE(WaitFor([&] { return StartedToolRuns(s.dir) == 3; }));
     HANDLE tool = NULL;
     PROCESSENTRY32 entry = {};
     entry.dwSize = sizeof entry;

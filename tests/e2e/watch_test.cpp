@@ -13,12 +13,6 @@ using namespace testing_support;
 
 static const std::string kReport = "Devices found: 1\r\nDevice name: X\r\n";
 
-static size_t StartedRuns(const Session& s)
-{
-    std::string log = ReadFileText(s.dir + "xc3sprog-started.log");
-    return (size_t)std::count(log.begin(), log.end(), '\n');
-}
-
 // Posted, as a person's click would arrive; the test goes on while the Load runs.
 static void PostLoad(const Session& s)
 {
@@ -37,7 +31,7 @@ TEST(Watch, WhileTheToolRunsTheWindowAnswersPaintsShowsProgressAndStartsOrEndsNo
     ConfigureTool(s.dir, "Progress=Sector 0, Writing page #/80\r\nSteps=80\r\nStepMs=100\r\n");
     ASSERT_TRUE(s.Start());
     PostLoad(s);
-    ASSERT_TRUE(WaitFor([&] { return StartedRuns(s) == 1; }));
+    ASSERT_TRUE(WaitFor([&] { return StartedToolRuns(s.dir) == 1; }));
     DWORD started = GetTickCount();
     DWORD_PTR answer = 0;
 
@@ -83,7 +77,7 @@ TEST(Watch, WhileTheToolRunsTheWindowAnswersPaintsShowsProgressAndStartsOrEndsNo
     ASSERT_TRUE(LoadEnded(s, 1));
     EXPECT_TRUE(SendMessageTimeoutA(s.w, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 2000, &answer));
     EXPECT_EQ(ControlText(s.w, 4009), kReport + "XC3SProg processing.\r\nXC3SProg done.\r\ntop.bit loaded into FPGA\r\n");
-    EXPECT_EQ(std::to_string(StartedRuns(s)) + std::to_string(IsDlgButtonChecked(s.w, 4026)) +
+    EXPECT_EQ(std::to_string(StartedToolRuns(s.dir)) + std::to_string(IsDlgButtonChecked(s.w, 4026)) +
               std::to_string(IsDlgButtonChecked(s.w, 4007)) + std::to_string(s.WaitForExit(500) == STILL_ACTIVE),
               "1001");
     EXPECT_EQ(IniValues(s.ini, {"Advanced/Load_FPGA_after_loading_Flash"}), "<missing>");
@@ -97,7 +91,7 @@ TEST(Watch, WaitingForTheToolCostsTheLoaderAlmostNothing)
     ASSERT_TRUE(s.Start());
     PostLoad(s);
     // From the tool's start to the Load's end: the wait, the output read and the report.
-    ASSERT_TRUE(WaitFor([&] { return StartedRuns(s) == 1; }));
+    ASSERT_TRUE(WaitFor([&] { return StartedToolRuns(s.dir) == 1; }));
     const std::string loader = s.dir + s.exe;
     unsigned long long before = ProcessCpuMs(s.process.hProcess, loader);
     ASSERT_TRUE(LoadEnded(s, 1));

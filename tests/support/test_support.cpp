@@ -1,6 +1,7 @@
 // Shared helpers of the test programs: scratch folders, files, Settings reads, the stand-ins and the real program.
 #include "test_support.h"
 
+#include <algorithm>
 #include <fstream>
 #include <iterator>
 #include <sstream>
@@ -70,6 +71,12 @@ std::vector<ToolCall> ReadToolCalls(const std::string& dir)
             calls.push_back(call);
     }
     return calls;
+}
+
+size_t StartedToolRuns(const std::string& dir)
+{
+    std::string log = ReadFileText(dir + "xc3sprog-started.log");
+    return (size_t)std::count(log.begin(), log.end(), '\n');
 }
 
 bool WaitFor(const std::function<bool()>& condition, DWORD ms)

@@ -28,6 +28,8 @@ inline void ConfigureTool(const std::string& dir, const std::string& iniText)
 { WriteFileText(dir + "xc3sprog-standin.ini", "[Tool]\r\n" + iniText); }
 struct ToolCall { unsigned long long startMs, endMs; long exitCode; std::string directory, commandLine; };
 std::vector<ToolCall> ReadToolCalls(const std::string& dir);
+// How many runs have started so far: each writes a line when it starts, before it does anything else.
+size_t StartedToolRuns(const std::string& dir);
 
 // Polls condition every 20 ms; false when it did not come true within ms.
 bool WaitFor(const std::function<bool()>& condition, DWORD ms = 5000);
