@@ -5,6 +5,8 @@
 #include "../app/loader_state.h"
 #include "../ops/status_log.h"
 
+static_assert((int)DEVICE_DESCRIPTION_CAPACITY == (int)CABLE_DESCRIPTION_CAPACITY, "the driver fills 64 bytes of description");
+
 DWORD CountDevices(HWND window)
 {
     char countText[20];
@@ -34,7 +36,7 @@ ULONG ListDevices(HWND window)
     for (DWORD i = 0; i < g_state.deviceCount; ++i) {
         DWORD flags = 0, type = 0, id = 0, location = 0;
         ULONG_PTR handle = 0;  // the driver writes a handle here, pointer-sized on 64-bit
-        char serial[16];
+        char serial[CABLE_SERIAL_CAPACITY];
         GrowStatusLog(LOG_STEP_LINE);
         AppendStatusLog("\r\n");
         status = CableDeviceDetail(i, &flags, &type, &id, &location, serial,

@@ -49,8 +49,12 @@ static void RestoreFocus(HWND window, HWND starter)
         SendMessageA(window, WM_NEXTDLGCTL, (WPARAM)target, TRUE);
 }
 
-typedef BOOL (WINAPI* ShutdownReasonCreate)(HWND window, LPCWSTR reason);
-typedef BOOL (WINAPI* ShutdownReasonDestroy)(HWND window);
+// Looked up at run time, typed from the platform's own declarations: on the 32-bit build a calling
+// convention that differs from the function's would unbalance the stack, and only a run would tell.
+typedef decltype(&ShutdownBlockReasonCreate) ShutdownReasonCreate;
+typedef decltype(&ShutdownBlockReasonDestroy) ShutdownReasonDestroy;
+enum { SHUTDOWN_REASON_CAPACITY = 96 };
+static_assert(sizeof SHUTDOWN_BLOCK_REASON <= SHUTDOWN_REASON_CAPACITY, "the reason fits its wide buffer");
 
 // Windows shows the reason beside the program when it asks the user whether to shut down regardless.
 // Older Windows lack the calls; there the program only refuses.
@@ -66,7 +70,7 @@ static void BlockShutdown(HWND window, BOOL block)
         return;
     }
     ShutdownReasonCreate create = (ShutdownReasonCreate)(void*)GetProcAddress(user, "ShutdownBlockReasonCreate");
-    WCHAR reason[96];
+    WCHAR reason[SHUTDOWN_REASON_CAPACITY];
     if (create != NULL &&
         MultiByteToWideChar(CP_ACP, 0, SHUTDOWN_BLOCK_REASON, -1, reason, sizeof reason / sizeof reason[0]) > 0)
         create(window, reason);

@@ -1,6 +1,8 @@
 // Runs the programming tool once, hidden, reads what it prints and keeps the window answering until its end.
 #include "tool_runner.h"
 
+#include <stddef.h>
+
 #include "command_cycle.h"
 #include "command_lines.h"
 #include "status_log.h"
@@ -23,9 +25,14 @@ struct ToolPipe {
     HANDLE write;
 };
 
+#define TOOL_PIPE_PREFIX "\\\\.\\pipe\\VLR Loader tool output "
+enum { TOOL_PIPE_NAME_CAPACITY = 64 };
+static_assert(sizeof TOOL_PIPE_PREFIX + 2 * NUMBER_TEXT_CAPACITY <= TOOL_PIPE_NAME_CAPACITY,
+              "the pipe's name holds its prefix and both numbers");
+
 static BOOL OpenToolPipe(ToolPipe* pipe)
 {
-    char name[64] = "\\\\.\\pipe\\VLR Loader tool output ";
+    char name[TOOL_PIPE_NAME_CAPACITY] = TOOL_PIPE_PREFIX;
     char number[NUMBER_TEXT_CAPACITY];
     IntToDecimal((long)GetCurrentProcessId(), number, sizeof number);
     AppendText(name, sizeof name, number);
@@ -45,10 +52,15 @@ static BOOL OpenToolPipe(ToolPipe* pipe)
     return TRUE;
 }
 
-typedef BOOL (WINAPI* InitializeAttributes)(LPPROC_THREAD_ATTRIBUTE_LIST list, DWORD count, DWORD flags, PSIZE_T size);
-typedef BOOL (WINAPI* UpdateAttribute)(LPPROC_THREAD_ATTRIBUTE_LIST list, DWORD flags, DWORD_PTR attribute,
-                                       PVOID value, SIZE_T size, PVOID previous, PSIZE_T returned);
-typedef VOID (WINAPI* DeleteAttributes)(LPPROC_THREAD_ATTRIBUTE_LIST list);
+// Looked up at run time (Vista and later), typed from the platform's own declarations so that the
+// calling convention of the 32-bit build cannot differ from the functions'.
+typedef decltype(&InitializeProcThreadAttributeList) InitializeAttributes;
+typedef decltype(&UpdateProcThreadAttribute) UpdateAttribute;
+typedef decltype(&DeleteProcThreadAttributeList) DeleteAttributes;
+// The extended record is the plain one followed by the attribute list, the layout CreateProcessA reads
+// when EXTENDED_STARTUPINFO_PRESENT is given.
+static_assert(offsetof(STARTUPINFOEXA, lpAttributeList) == sizeof(STARTUPINFOA), "STARTUPINFOEXA layout");
+static_assert(sizeof(STARTUPINFOA) == (sizeof(void*) == 4 ? 68 : 104), "STARTUPINFOA as the platform defines it");
 
 // Room for the attribute list that names the one handle the tool may inherit.
 struct InheritList {

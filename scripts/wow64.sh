@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Runs 32-bit Windows programs under Wine 10 in WoW64 mode, inside a Debian 13 root kept once per machine.
 #
+#   wow64.sh can-run                  tell whether this machine runs 32-bit code at all (exit 0) or not (exit 1)
 #   wow64.sh ensure                   build the root unless a complete one is there
 #   wow64.sh session TREE CMD ARGS... run CMD with the root's mounts in place, TREE bound at its own path,
 #                                     a persistent Wine server and a warm-up window; all undone at the end
@@ -22,6 +23,42 @@ TEMPLATE=/var/lib/vlr-loader/template-prefix
 HERE=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 
 die() { echo "wow64: $*" >&2; exit 1; }
+
+# WoW64 mode runs 32-bit Windows code in a 64-bit process, but it still needs the kernel's 32-bit
+# system calls and code segment, which some kernels do not offer (booted with ia32_emulation off, say).
+NO_32BIT="this machine's kernel runs no 32-bit code (a 32-bit system call faults)"
+
+# The verdict from the probe's exit status and output. "no" only on evidence of all three: the probe ran
+# (its first line), its 32-bit call never answered (no second line), and it died of a fault. Anything
+# else, a probe that could not be built included, says "yes": the 32-bit suite then runs and its own
+# results decide, so a misread probe can cost a failing run but never hide one.
+read_probe() {
+    local status=$1 output=$2
+    if grep -qE '^64-bit getpid [0-9]+$' <<<"$output" && ! grep -q '^32-bit getpid' <<<"$output"; then
+        case $status in
+            132 | 133 | 135 | 139) echo no; return ;;   # SIGILL, SIGTRAP, SIGBUS, SIGSEGV
+        esac
+    fi
+    echo yes
+}
+
+probe_32bit() {
+    local dir status=0 output=""
+    dir=$(mktemp -d)
+    if cc -O0 -o "$dir/probe" "$HERE/syscall32_probe.c" 2>"$dir/cc.log"; then
+        output=$("$dir/probe" 2>/dev/null) || status=$?
+    else
+        echo "wow64: the 32-bit probe could not be built; taking this machine for one that runs 32-bit code" >&2
+        sed 's/^/    /' "$dir/cc.log" >&2
+    fi
+    rm -rf "$dir"
+    read_probe "$status" "$output"
+}
+
+# A plain line instead of Wine's "could not be started" for every program, where nothing 32-bit runs.
+require_32bit() {
+    [ "$(probe_32bit)" = yes ] || die "32-bit Windows programs cannot run here: $NO_32BIT"
+}
 
 # Runs a command as root: directly, or through sudo with this environment kept.
 as_root() {
@@ -276,6 +313,7 @@ run_program() {
         done
     fi
     # Outside a session: a namespace of this program's own, gone when it ends.
+    require_32bit
     [ "$(cat "$MARKER" 2>/dev/null)" = "$RECIPE" ] || die "no complete root in $ROOT (run: $0 ensure)"
     exec unshare --mount --propagation private bash -c "$(declare -f mount_root prepare_prefix tree_prefix in_prefix); ROOT='$ROOT'; TEMPLATE='$TEMPLATE'"'
         set -e
@@ -288,13 +326,22 @@ run_program() {
 command=${1:-}
 shift || true
 case "$command" in
-    ensure) as_root "$0" _ensure ;;
+    can-run)
+        if [ "$(probe_32bit)" = yes ]; then
+            echo "This machine runs 32-bit code: 32-bit Windows programs can run under Wine 10 (WoW64)."
+        else
+            echo "32-bit Windows programs cannot run here: $NO_32BIT."
+            exit 1
+        fi ;;
+    _read-probe) read_probe "$@" ;;
+    ensure) require_32bit; as_root "$0" _ensure ;;
     _ensure) ensure_root ;;
     remove) as_root "$0" _remove ;;
     _remove) [ -d "$CACHE" ] || exit 0; exec 9>"$CACHE/.lock"; flock 9; remove_root ;;
     session)
         [ $# -ge 2 ] || die "usage: $0 session TREE COMMAND..."
         tree=$(cd "$1" && pwd -P); shift
+        require_32bit
         [ "$(cat "$MARKER" 2>/dev/null)" = "$RECIPE" ] || die "no complete root in $ROOT (run: $0 ensure)"
         as_root unshare --mount --propagation private "$0" _session "$tree" "$@" ;;
     _session) session_inside "$@" ;;
@@ -303,5 +350,5 @@ case "$command" in
         tree=$(cd "$1" && pwd -P); shift
         if [ "$(id -u)" -ne 0 ]; then as_root "$0" run "$tree" "$@"; exit; fi
         run_program "$tree" "$@" ;;
-    *) sed -n '2,12p' "$0" >&2; exit 2 ;;
+    *) sed -n '2,13p' "$0" >&2; exit 2 ;;
 esac

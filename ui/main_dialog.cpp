@@ -193,6 +193,9 @@ static void RouteCommand(HWND window, int id)
     }
 }
 
+// A dialog procedure's answer goes through DWLP_MSGRESULT, a pointer-sized slot on both builds.
+static_assert(sizeof(INT_PTR) == sizeof(void*) && sizeof(LONG_PTR) == sizeof(void*), "pointer-sized results");
+
 INT_PTR CALLBACK MainDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     // While a command waits for the tool the window still answers: nothing may start or end meanwhile.
