@@ -6,6 +6,9 @@
 #include <commdlg.h>
 
 #include "text_util.h"
+#include "../device/console_text.h"
+
+struct ToolRun;
 
 enum { DEVICE_DESCRIPTION_CAPACITY = 64, CHECK_CONTROL_COUNT = 10 };
 
@@ -28,11 +31,23 @@ struct LoaderState {
     char deviceDescription[DEVICE_DESCRIPTION_CAPACITY];
     char* logBuffer;
     DWORD logCapacity;
-    DWORD logShown;                         // characters of the log that the status box holds
-    DWORD progressShown;                    // characters of the tool's progress line after them
+    // The status box holds the log's first logShown characters, then, while the tool runs, one progress
+    // line of progressShown characters: a show hands it only what follows, and a progress line goes in
+    // place of the one before. Anything else in the box (LOG_SHOWN_NONE) makes the next show set it whole.
+    DWORD logShown;
+    DWORD progressShown;
     BOOL commandRunning;                    // a command's tool runs and pauses are under way
     UINT checkStates[CHECK_CONTROL_COUNT];  // the check boxes and radios as the command found them
-    HANDLE consoleOutput;                   // the Tool console's screen, once it exists
+    ToolRun* toolRun;                       // the tool run under way, for the timer and for Ctrl+C
+    HWND mainWindow;                        // the Main window, for the XC3SProg Console's check box
+    HWND consoleWindow;                     // the XC3SProg Console, from the tool's first output on
+    HWND consoleTextBox;                    // its text
+    WNDPROC consoleTextProc;                // the text control's own procedure, behind the keys of ours
+    HFONT consoleFont;
+    BOOL consolePlaced;                     // placed beside the Main window at its first showing
+    DWORD consoleLineStart;                 // where the current line starts in the text
+    DWORD consoleFlushedAt;
+    ConsoleText consoleText;                // what the text has not taken yet
     OPENFILENAMEA openFile;
 };
 

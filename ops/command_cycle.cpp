@@ -2,6 +2,8 @@
 #include "command_cycle.h"
 
 #include "status_log.h"
+#include "tool_runner.h"
+#include "../device/tool_console.h"
 #include "../app/loader_state.h"
 #include "../res/resource.h"
 
@@ -94,22 +96,52 @@ void RunBlockingCommand(HWND window, int starterId, BOOL disableStarter, Command
     RestoreFocus(window, starter);
 }
 
-BOOL RefuseDuringCommand(HWND window, UINT message, WPARAM wParam)
+static int CheckControlIndex(int id)
+{
+    for (int i = 0; i < CHECK_CONTROL_COUNT; ++i)
+        if (kCheckControls[i] == id)
+            return i;
+    return -1;
+}
+
+// A click on a check box or radio, sent by another program, toggles it before its command is refused:
+// that one gets its state back. Every other notification (the status box's, as it takes the log) changes
+// no check, and a command such as Refresh may set them itself.
+static void UndoOutsideClick(HWND window, WPARAM wParam, LPARAM lParam)
+{
+    int id = LOWORD(wParam), i = CheckControlIndex(id);
+    if (HIWORD(wParam) != BN_CLICKED || i < 0 || (HWND)lParam != GetDlgItem(window, id))
+        return;
+    if (IsDlgButtonChecked(window, id) != g_state.checkStates[i])
+        CheckDlgButton(window, id, g_state.checkStates[i]);
+}
+
+BOOL RefuseDuringCommand(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     if (!g_state.commandRunning)
         return FALSE;
     switch (message) {
     case WM_COMMAND:
-        for (int i = 0; i < CHECK_CONTROL_COUNT; ++i)
-            if (IsDlgButtonChecked(window, kCheckControls[i]) != g_state.checkStates[i])
-                CheckDlgButton(window, kCheckControls[i], g_state.checkStates[i]);
+        UndoOutsideClick(window, wParam, lParam);
         return TRUE;
     case WM_CLOSE:
+        ShowHowToStopTool(window);
         return TRUE;
     case WM_SYSCOMMAND:
-        return (wParam & 0xFFF0) == SC_CLOSE;
+        if ((wParam & 0xFFF0) != SC_CLOSE)
+            return FALSE;
+        ShowHowToStopTool(window);
+        return TRUE;
     }
     return FALSE;
+}
+
+void SetCheckDuringCommand(HWND window, int id, UINT state)
+{
+    CheckDlgButton(window, id, state);
+    int i = CheckControlIndex(id);
+    if (g_state.commandRunning && i >= 0)
+        g_state.checkStates[i] = state;
 }
 
 BOOL AnswerEndSession(HWND window)
@@ -120,14 +152,26 @@ BOOL AnswerEndSession(HWND window)
     return TRUE;
 }
 
-void TakeMessagesDuringCommand(void)
+// The person's input that may act while a command runs: all of it in the XC3SProg Console (scroll,
+// select, copy, resize, hide, Ctrl+C), and the mouse on the Main window's frame (move, minimise, restore,
+// close, which shows how to stop the tool). Clicks and keys on the Main window's controls are dropped.
+static BOOL MayActDuringCommand(HWND window, const MSG* message)
+{
+    if (!IsPersonInput(message->message) || IsToolConsoleWindow(message->hwnd))
+        return TRUE;
+    return message->hwnd == window && message->message >= WM_NCMOUSEMOVE && message->message <= WM_NCXBUTTONDBLCLK;
+}
+
+void TakeMessagesDuringCommand(HWND window)
 {
     MSG message;
-    // Painting and what other programs send are answered; a person's input and a request to quit,
-    // both aimed at a window that cannot act on them now, are dropped.
-    while (PeekMessageA(&message, NULL, 0, 0, PM_REMOVE))
-        if (!IsPersonInput(message.message) && message.message != WM_QUIT)
-            DispatchMessageA(&message);
+    // A request to quit, aimed at a program that cannot end now, is dropped too.
+    while (PeekMessageA(&message, NULL, 0, 0, PM_REMOVE)) {
+        if (message.message == WM_QUIT || !MayActDuringCommand(window, &message))
+            continue;
+        TranslateMessage(&message);
+        DispatchMessageA(&message);
+    }
 }
 
 void ShowCommandProgress(HWND window)

@@ -15,15 +15,20 @@ typedef void (*CommandBody)(HWND window);
 void RunBlockingCommand(HWND window, int starterId, BOOL disableStarter, CommandBody body);
 
 // For the dialog procedure: TRUE when the message must go unanswered because a command runs
-// (a command, a close request); a button clicked meanwhile gets its former state back.
-BOOL RefuseDuringCommand(HWND window, UINT message, WPARAM wParam);
+// (a command, a close request); a check box or radio clicked meanwhile gets its former state back,
+// and a close request shows how to stop the tool.
+BOOL RefuseDuringCommand(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+// Checks or unchecks a check box; during a command, that is the state the guard keeps.
+void SetCheckDuringCommand(HWND window, int id, UINT state);
 
 // WM_QUERYENDSESSION: refused while a command runs (TRUE: the answer is set); otherwise FALSE,
 // and the platform's default answer lets Windows end the session.
 BOOL AnswerEndSession(HWND window);
 
-// While a command waits for the tool: the window paints and answers; input made meanwhile is dropped.
-void TakeMessagesDuringCommand(void);
+// While a command waits for the tool: the window paints and answers, its frame can be moved and the
+// XC3SProg Console used; input on the Main window's controls is dropped.
+void TakeMessagesDuringCommand(HWND window);
 
 // Before a tool run or a pause: the window painted as it stands, with the log's last line in view.
 void ShowCommandProgress(HWND window);

@@ -9,13 +9,38 @@
 #include "tool_output.h"
 #include "../app/loader_state.h"
 #include "../app/text_util.h"
+#include "../device/tool_console.h"
 
 enum {
     OUTPUT_CHUNK = 4096,
     PROGRESS_INTERVAL_MS = 100,   // the box shows the tool's progress at most ten times a second
+    SERVICE_INTERVAL_MS = 100,    // the run is serviced at least this often, whatever loop holds the thread
+    SERVICE_SLICE_MS = 50,        // the longest one service reads, so that the window stays answering
     DRAIN_QUIET_MS = 200,         // after the tool's end: what it left in the pipe, unless nothing comes
     DRAIN_LONGEST_MS = 2000,      // and never longer, should something the tool started keep the pipe open
     ATTRIBUTE_LIST_CAPACITY = 256
+};
+
+// The exit code of a program ended by Ctrl+C, as Windows gives it to a console program.
+static const DWORD kStoppedExitCode = 0xC000013A;
+
+// One run of the tool while it lasts: the program's end of the pipe, the tool and its job, what was read.
+struct ToolRun {
+    HWND window;
+    HANDLE process;
+    HANDLE job;                   // ends the tool with the program, however that ends; NULL where none could be had
+    HANDLE pipe;
+    OVERLAPPED overlapped;
+    char chunk[OUTPUT_CHUNK];
+    ToolOutput output;
+    BOOL pipeOpen;                // the tool may still write: not every writer has closed its end
+    BOOL reading;                 // a read into chunk is under way
+    BOOL running;                 // the tool has not ended yet
+    BOOL disconnected;            // reading stopped while the tool ran, so its writes fail rather than block
+    BOOL stopped;                 // ended by Ctrl+C
+    BOOL servicing;               // a service is under way: the timer must not enter it again
+    BOOL hinted;                  // the log said how to stop the tool
+    DWORD progressShownAt, endedAt, lastReadAt;
 };
 
 // The pipe that carries the tool's standard output and error: the program reads one end, overlapped,
@@ -99,7 +124,29 @@ static BOOL LimitInheritance(STARTUPINFOEXA* startup, InheritList* list, HANDLE 
     return TRUE;
 }
 
-static BOOL StartTool(const char* commandLine, HANDLE output, PROCESS_INFORMATION* process)
+// The tool ends with the program, also when the program is ended from Task Manager or crashes: the job
+// dies with the program's last handle to it and takes the tool along. Before Windows 8 a program that
+// already runs in a job (started by some launchers) cannot put its child into another: the tool then
+// runs without one.
+static HANDLE JoinKillOnCloseJob(HANDLE process)
+{
+    HANDLE job = CreateJobObjectA(NULL, NULL);
+    if (job == NULL)
+        return NULL;
+    JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits = {};
+    limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+    if (SetInformationJobObject(job, JobObjectExtendedLimitInformation, &limits, sizeof limits) &&
+        AssignProcessToJobObject(job, process))
+        return job;
+    CloseHandle(job);
+    return NULL;
+}
+static_assert(sizeof(JOBOBJECT_EXTENDED_LIMIT_INFORMATION) == (sizeof(void*) == 4 ? 112 : 144),
+              "JOBOBJECT_EXTENDED_LIMIT_INFORMATION as the platform defines it");
+
+// Starts the tool suspended, puts it into its job, then lets it run: it never runs outside the job.
+// No console window on any Windows: the output goes through the pipe, and no terminal is handed anything.
+static BOOL StartTool(const char* commandLine, HANDLE output, PROCESS_INFORMATION* process, HANDLE* job)
 {
     STARTUPINFOEXA startup = {};
     startup.StartupInfo.cb = sizeof startup.StartupInfo;
@@ -109,7 +156,7 @@ static BOOL StartTool(const char* commandLine, HANDLE output, PROCESS_INFORMATIO
     startup.StartupInfo.hStdOutput = output;
     startup.StartupInfo.hStdError = output;
     InheritList list;
-    DWORD flags = IDLE_PRIORITY_CLASS;
+    DWORD flags = IDLE_PRIORITY_CLASS | CREATE_NO_WINDOW | CREATE_SUSPENDED;
     if (LimitInheritance(&startup, &list, output)) {
         startup.StartupInfo.cb = sizeof startup;
         flags |= EXTENDED_STARTUPINFO_PRESENT;
@@ -120,98 +167,171 @@ static BOOL StartTool(const char* commandLine, HANDLE output, PROCESS_INFORMATIO
     BOOL started = CreateProcessA(NULL, line, NULL, NULL, TRUE, flags, NULL, NULL, &startup.StartupInfo, process);
     if (startup.lpAttributeList != NULL)
         list.remove(startup.lpAttributeList);
-    return started;
+    if (!started)
+        return FALSE;
+    *job = JoinKillOnCloseJob(process->hProcess);
+    ResumeThread(process->hThread);
+    CloseHandle(process->hThread);
+    return TRUE;
 }
 
-// What was read goes to the reader and, once it exists, to the Tool console, exactly as the tool wrote it.
-static void TakeOutput(ToolOutput* output, const char* bytes, DWORD size)
+// What was read goes to the reader and to the XC3SProg Console, exactly as the tool wrote it.
+static void TakeOutput(ToolRun* run, DWORD size)
 {
-    ReadToolOutput(output, bytes, size);
-    DWORD written;
-    if (g_state.consoleOutput != NULL && size > 0)
-        WriteFile(g_state.consoleOutput, bytes, size, &written, NULL);
+    ReadToolOutput(&run->output, run->chunk, size);
+    AppendToolConsole(run->window, run->chunk, size);
 }
 
-// Waits until the tool has ended and its output is read to the end, taking the window's messages
-// meanwhile; sleeps until one of the three has something, so that waiting costs nothing.
-static void WatchTool(HWND window, HANDLE process, HANDLE pipe, ToolOutput* output)
+// Takes what the pipe holds now, without waiting; stops after a slice, so that a flood of output
+// leaves the window its turn.
+static void ReadWaitingOutput(ToolRun* run)
 {
-    char chunk[OUTPUT_CHUNK];
-    OVERLAPPED overlapped = {};
-    overlapped.hEvent = CreateEventA(NULL, TRUE, FALSE, NULL);
-    BOOL pipeOpen = overlapped.hEvent != NULL, reading = FALSE, running = TRUE;
-    // A run too short to watch ends before its progress would first show.
-    DWORD shownAt = GetTickCount(), endedAt = 0, lastReadAt = 0;
-    BOOL disconnected = FALSE;
-    for (;;) {
-        if (pipeOpen && !reading) {
-            reading = ReadFile(pipe, chunk, sizeof chunk, NULL, &overlapped) || GetLastError() == ERROR_IO_PENDING;
-            pipeOpen = reading;  // otherwise every writer has closed its end: the output is complete
+    DWORD began = GetTickCount();
+    while (run->pipeOpen && GetTickCount() - began < SERVICE_SLICE_MS) {
+        if (!run->reading) {
+            run->reading = ReadFile(run->pipe, run->chunk, sizeof run->chunk, NULL, &run->overlapped) ||
+                           GetLastError() == ERROR_IO_PENDING;
+            run->pipeOpen = run->reading;  // otherwise every writer has closed its end: the output is complete
+            if (!run->reading)
+                break;
         }
-        // A tool must never wait on a pipe that nobody reads: once reading has stopped, its writes fail.
-        if (!pipeOpen && running && !disconnected)
-            disconnected = DisconnectNamedPipe(pipe);
-        DWORD now = GetTickCount();
-        if (!running && (!reading || now - lastReadAt >= DRAIN_QUIET_MS || now - endedAt >= DRAIN_LONGEST_MS))
+        DWORD size = 0;
+        if (!GetOverlappedResult(run->pipe, &run->overlapped, &size, FALSE)) {
+            if (GetLastError() == ERROR_IO_INCOMPLETE)
+                break;  // nothing more for now
+            run->reading = run->pipeOpen = FALSE;
             break;
-        DWORD timeout = INFINITE;
-        if (output->progressChanged)
-            timeout = now - shownAt >= PROGRESS_INTERVAL_MS ? 0 : PROGRESS_INTERVAL_MS - (now - shownAt);
-        if (!running && timeout > DRAIN_QUIET_MS)
-            timeout = DRAIN_QUIET_MS;
-        // The pipe first: output waiting to be read is taken before the tool's end is noticed.
+        }
+        run->reading = FALSE;
+        TakeOutput(run, size);
+        run->lastReadAt = GetTickCount();
+    }
+}
+
+// Everything the run needs done now: the output read, the tool's end noticed, the progress and the
+// XC3SProg Console brought up to date. Called from the wait and from a timer, so that it goes on while
+// a loop of the platform's holds the thread (a move, a menu, a scroll bar held down). TRUE when the run is
+// over: the tool has ended and its output is read to the end.
+static BOOL ServiceToolRun(ToolRun* run)
+{
+    if (run->servicing)
+        return FALSE;
+    run->servicing = TRUE;
+    // Output first: what waits in the pipe is taken before the tool's end is noticed.
+    ReadWaitingOutput(run);
+    // A tool must never wait on a pipe that nobody reads: once reading has stopped, its writes fail.
+    if (!run->pipeOpen && run->running && !run->disconnected)
+        run->disconnected = DisconnectNamedPipe(run->pipe);
+    if (run->running && WaitForSingleObject(run->process, 0) != WAIT_TIMEOUT) {
+        run->running = FALSE;
+        run->endedAt = run->lastReadAt = GetTickCount();
+    }
+    DWORD now = GetTickCount();
+    if (run->output.progressChanged && now - run->progressShownAt >= PROGRESS_INTERVAL_MS) {
+        ShowStatusProgress(run->window, ToolProgressLine(&run->output));
+        run->output.progressChanged = 0;
+        run->progressShownAt = now;
+    }
+    FlushToolConsole(run->window, FALSE);
+    BOOL over = !run->running &&
+                (!run->reading || now - run->lastReadAt >= DRAIN_QUIET_MS || now - run->endedAt >= DRAIN_LONGEST_MS);
+    run->servicing = FALSE;
+    return over;
+}
+
+static void CALLBACK ServiceOnTimer(HWND, UINT, UINT_PTR, DWORD)
+{
+    if (g_state.toolRun != NULL)
+        ServiceToolRun(g_state.toolRun);
+}
+
+// How long the wait may sleep: until a progress update or the end of the drain falls due.
+static DWORD NextServiceDue(const ToolRun* run)
+{
+    DWORD now = GetTickCount(), timeout = INFINITE;
+    if (run->output.progressChanged)
+        timeout = now - run->progressShownAt >= PROGRESS_INTERVAL_MS ? 0 : PROGRESS_INTERVAL_MS - (now - run->progressShownAt);
+    if (!run->running && timeout > DRAIN_QUIET_MS)
+        timeout = DRAIN_QUIET_MS;
+    return timeout;
+}
+
+// Waits until the run is over, taking the window's messages meanwhile; sleeps until the pipe, the tool
+// or the queue has something, or a service falls due, so that waiting costs nothing.
+static void WatchTool(ToolRun* run)
+{
+    for (;;) {
+        if (ServiceToolRun(run))
+            break;
         HANDLE handles[2];
         DWORD count = 0;
-        if (reading)
-            handles[count++] = overlapped.hEvent;
-        if (running)
-            handles[count++] = process;
-        DWORD woke = MsgWaitForMultipleObjectsEx(count, handles, timeout, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+        if (run->reading)
+            handles[count++] = run->overlapped.hEvent;
+        if (run->running)
+            handles[count++] = run->process;
+        DWORD woke = MsgWaitForMultipleObjectsEx(count, handles, NextServiceDue(run), QS_ALLINPUT, MWMO_INPUTAVAILABLE);
         if (woke == WAIT_OBJECT_0 + count) {
-            TakeMessagesDuringCommand();
-        } else if (reading && woke == WAIT_OBJECT_0) {
-            DWORD size = 0;
-            reading = FALSE;
-            if (GetOverlappedResult(pipe, &overlapped, &size, FALSE))
-                TakeOutput(output, chunk, size);
-            else
-                pipeOpen = FALSE;
-            lastReadAt = GetTickCount();
-        } else if (running && woke == WAIT_OBJECT_0 + count - 1) {
-            running = FALSE;
-            endedAt = lastReadAt = GetTickCount();
+            TakeMessagesDuringCommand(run->window);
         } else if (woke == WAIT_FAILED) {
             // Never seen; waiting without the window's messages, or the output, is the safe way to the tool's end.
-            if (reading) {
+            if (run->reading) {
                 DWORD size = 0;
-                CancelIo(pipe);
-                GetOverlappedResult(pipe, &overlapped, &size, TRUE);
-                reading = FALSE;
+                CancelIo(run->pipe);
+                GetOverlappedResult(run->pipe, &run->overlapped, &size, TRUE);
+                run->reading = FALSE;
             }
-            DisconnectNamedPipe(pipe);
-            if (running)
-                WaitForSingleObject(process, INFINITE);
+            DisconnectNamedPipe(run->pipe);
+            if (run->running)
+                WaitForSingleObject(run->process, INFINITE);
             break;
         }
-        if (output->progressChanged && GetTickCount() - shownAt >= PROGRESS_INTERVAL_MS) {
-            ShowStatusProgress(window, ToolProgressLine(output));
-            output->progressChanged = 0;
-            shownAt = GetTickCount();
-        }
     }
-    if (reading) {
-        // The buffer must outlive the read: cancelled, and its end awaited, before the function returns.
+    if (run->reading) {
+        // The buffer must outlive the read: cancelled, and its end awaited, before the run's record goes.
         DWORD size = 0;
-        CancelIo(pipe);
-        GetOverlappedResult(pipe, &overlapped, &size, TRUE);
+        CancelIo(run->pipe);
+        GetOverlappedResult(run->pipe, &run->overlapped, &size, TRUE);
+        run->reading = FALSE;
     }
-    if (overlapped.hEvent != NULL)
-        CloseHandle(overlapped.hEvent);
 }
 
-// The runner's own line: done, or why the run failed, the exit code and the tool's own words.
-static int ReportEnd(DWORD exitCode, const ToolOutput* output)
+void StopProgrammingTool(void)
 {
+    ToolRun* run = g_state.toolRun;
+    if (run == NULL || !run->running || run->stopped)
+        return;
+    run->stopped = TRUE;
+    // The job holds whatever the tool started too; without one, the tool alone can be ended.
+    if (run->job == NULL || !TerminateJobObject(run->job, kStoppedExitCode))
+        TerminateProcess(run->process, kStoppedExitCode);
+}
+
+void ShowHowToStopTool(HWND window)
+{
+    ToolRun* run = g_state.toolRun;
+    if (run == NULL || !run->running)
+        return;
+    OpenToolConsole(window);
+    if (run->hinted)
+        return;
+    run->hinted = TRUE;
+    GrowStatusLog(LOG_STEP_LINE);
+    AppendStatusLog(TOOL_STOP_HINT);
+    // The log goes where the progress line stood; the progress comes back after it at its next update.
+    BOOL progressShown = g_state.progressShown > 0;
+    ShowStatusLogAtEnd(window);
+    if (progressShown)
+        run->output.progressChanged = 1;
+}
+
+// The runner's own line: done, stopped, or why the run failed, the exit code and the tool's own words.
+static int ReportEnd(DWORD exitCode, const ToolRun* run)
+{
+    const ToolOutput* output = &run->output;
+    if (run->stopped) {
+        AppendStatusLog("XC3SProg stopped.\r\n");
+        return TOOL_FAILED;
+    }
     BOOL said = ToolOutputFailed(output);
     if (exitCode == 0 && !said) {
         AppendStatusLog("XC3SProg done.\r\n");
@@ -243,8 +363,9 @@ int RunProgrammingTool(HWND window, const char* commandLine)
 
     ToolPipe pipe;
     PROCESS_INFORMATION process = {};
+    HANDLE job = NULL;
     BOOL piped = OpenToolPipe(&pipe);
-    if (!piped || !StartTool(commandLine, pipe.write, &process)) {
+    if (!piped || !StartTool(commandLine, pipe.write, &process, &job)) {
         if (piped) {
             CloseHandle(pipe.write);
             CloseHandle(pipe.read);
@@ -255,20 +376,44 @@ int RunProgrammingTool(HWND window, const char* commandLine)
     }
     // Only the tool holds the write end now, so the output ends when the tool does.
     CloseHandle(pipe.write);
-    CloseHandle(process.hThread);
 
-    ToolOutput output;
-    StartToolOutput(&output);
-    WatchTool(window, process.hProcess, pipe.read, &output);
-    EndToolOutput(&output);
+    ToolRun run = {};
+    run.window = window;
+    run.process = process.hProcess;
+    run.job = job;
+    run.pipe = pipe.read;
+    run.overlapped.hEvent = CreateEventA(NULL, TRUE, FALSE, NULL);
+    run.pipeOpen = run.overlapped.hEvent != NULL;
+    run.running = TRUE;
+    // A run too short to watch ends before its progress would first show.
+    run.progressShownAt = GetTickCount();
+    StartToolOutput(&run.output);
+    g_state.toolRun = &run;
+    UINT_PTR timer = SetTimer(NULL, 0, SERVICE_INTERVAL_MS, ServiceOnTimer);
+    WatchTool(&run);
+    if (timer != 0)
+        KillTimer(NULL, timer);
+    g_state.toolRun = NULL;
+    // A last line without a line end (a tool stopped or cut off mid-line) is a line too.
+    EndToolOutput(&run.output);
+    if (run.stopped)
+        MarkToolConsoleStopped(window);
+    else
+        FlushToolConsole(window, TRUE);
+
     DWORD exitCode = 0;
     if (!GetExitCodeProcess(process.hProcess, &exitCode))
         exitCode = (DWORD)-1;
     CloseHandle(process.hProcess);
+    // Whatever the tool started and left behind ends here.
+    if (job != NULL)
+        CloseHandle(job);
     CloseHandle(pipe.read);
+    if (run.overlapped.hEvent != NULL)
+        CloseHandle(run.overlapped.hEvent);
 
     // The box goes on showing the log's end, where the progress stood, until the command ends.
-    int result = ReportEnd(exitCode, &output);
+    int result = ReportEnd(exitCode, &run);
     ShowStatusLogAtEnd(window);
     return result;
 }

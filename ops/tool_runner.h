@@ -6,8 +6,16 @@
 
 enum { TOOL_OK = 0, TOOL_NOT_STARTED = 1, TOOL_FAILED = 2 };
 
-// Returns TOOL_OK when the tool ran and exited with status 0, TOOL_NOT_STARTED when it could not
-// be started, TOOL_FAILED when it ended with any other status.
+#define TOOL_STOP_HINT "XC3SProg is still working: Ctrl+C in the XC3SProg Console stops it.\r\n"
+
+// Returns TOOL_OK when the tool ran and exited with status 0 without printing a failure, TOOL_NOT_STARTED
+// when it could not be started, TOOL_FAILED when it failed or was stopped.
 int RunProgrammingTool(HWND window, const char* commandLine);
+
+// Ctrl+C in the XC3SProg Console: ends the running tool, and whatever it started; nothing outside a run.
+void StopProgrammingTool(void);
+
+// A close request while the tool runs: shows the XC3SProg Console and, once a run, says how to stop the tool.
+void ShowHowToStopTool(HWND window);
 
 #endif

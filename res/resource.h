@@ -49,6 +49,9 @@
 #define IDC_PIC_XFLASH_FILE     4032
 #define IDC_PIC_IFLASH_FILE     4033
 
+// XC3SProg Console controls (a window of its own)
+#define IDC_CONSOLE_TEXT        100
+
 // About box controls (these numbers belong to template IDD_ABOUT only)
 #define IDC_ABOUT_OK            1
 #define IDC_ABOUT_TEXT          4001

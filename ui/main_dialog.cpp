@@ -199,7 +199,7 @@ static_assert(sizeof(INT_PTR) == sizeof(void*) && sizeof(LONG_PTR) == sizeof(voi
 INT_PTR CALLBACK MainDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     // While a command waits for the tool the window still answers: nothing may start or end meanwhile.
-    if (RefuseDuringCommand(window, message, wParam))
+    if (RefuseDuringCommand(window, message, wParam, lParam))
         return TRUE;
     switch (message) {
     case WM_INITDIALOG:

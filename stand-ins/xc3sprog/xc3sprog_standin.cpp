@@ -168,5 +168,7 @@ int main(int argc, char** argv)
     // The tests read this line: START_MS \t END_MS \t EXIT \t CWD \t CMDLINE.
     AppendLine("xc3sprog-calls.log", std::to_string(startMs) + "\t" + std::to_string(NowMs()) + "\t" +
                                          std::to_string(exitCode) + "\t" + directory + "\t" + commandLine + "\r\n");
+    // The very last output, as a tool cut off mid-line leaves it: nothing after it, no line end.
+    Print(Unescape(Text("Tail", "")));
     return exitCode;
 }

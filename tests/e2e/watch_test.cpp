@@ -12,6 +12,7 @@
 using namespace testing_support;
 
 static const std::string kReport = "Devices found: 1\r\nDevice name: X\r\n";
+static const std::string kHint = "XC3SProg is still working: Ctrl+C in the XC3SProg Console stops it.\r\n";
 
 // Posted, as a person's click would arrive; the test goes on while the Load runs.
 static void PostLoad(const Session& s)
@@ -43,7 +44,8 @@ TEST(Watch, WhileTheToolRunsTheWindowAnswersPaintsShowsProgressAndStartsOrEndsNo
     EXPECT_TRUE(WaitFor([&] { return !WaitsForPaint(s.w); }, 500));
 
     // Commands, a click on "Quit" and on two check boxes, and close requests, sent and posted: none acts.
-    // A click toggles a check box before its command is refused, so those are sent once.
+    // A click toggles a check box before its command is refused, so those are sent once. The close
+    // requests show the XC3SProg Console and say once how to stop the tool.
     const struct { UINT message; int control; WPARAM wParam; bool posted; } requests[] = {
         {WM_COMMAND, 0, MAKEWPARAM(4001, BN_CLICKED), true}, {WM_COMMAND, 0, MAKEWPARAM(4011, BN_CLICKED), true},
         {WM_COMMAND, 0, MAKEWPARAM(IDCANCEL, BN_CLICKED), true}, {WM_CLOSE, 0, 0, true}, {WM_SYSCOMMAND, 0, SC_CLOSE, true},
@@ -58,7 +60,7 @@ TEST(Watch, WhileTheToolRunsTheWindowAnswersPaintsShowsProgressAndStartsOrEndsNo
     EXPECT_TRUE(SendMessageTimeoutA(s.w, WM_QUERYENDSESSION, 0, 0, SMTO_ABORTIFHUNG, 2000, &answer) && answer == FALSE);
 
     // The box's last line follows the tool's progress, after the log as it stands.
-    const std::string during = kReport + "XC3SProg processing.\r\n", line = "Sector 0, Writing page ";
+    const std::string during = kReport + "XC3SProg processing.\r\n" + kHint, line = "Sector 0, Writing page ";
     std::vector<int> pages;
     EXPECT_TRUE(WaitFor([&] { return ControlText(s.w, 4009).find(line) != std::string::npos; }));
     while (GetTickCount() - started < 6500) {
@@ -76,10 +78,12 @@ TEST(Watch, WhileTheToolRunsTheWindowAnswersPaintsShowsProgressAndStartsOrEndsNo
 
     ASSERT_TRUE(LoadEnded(s, 1));
     EXPECT_TRUE(SendMessageTimeoutA(s.w, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 2000, &answer));
-    EXPECT_EQ(ControlText(s.w, 4009), kReport + "XC3SProg processing.\r\nXC3SProg done.\r\ntop.bit loaded into FPGA\r\n");
+    EXPECT_EQ(ControlText(s.w, 4009), during + "XC3SProg done.\r\ntop.bit loaded into FPGA\r\n");
     EXPECT_EQ(std::to_string(StartedToolRuns(s.dir)) + std::to_string(IsDlgButtonChecked(s.w, 4026)) +
-              std::to_string(IsDlgButtonChecked(s.w, 4007)) + std::to_string(s.WaitForExit(500) == STILL_ACTIVE),
-              "1001");
+              std::to_string(IsDlgButtonChecked(s.w, 4007)) + std::to_string(s.WaitForExit(500) == STILL_ACTIVE) +
+              std::to_string(IsDlgButtonChecked(s.w, 4025)) +
+              std::to_string(FindProcessWindow(s.process.dwProcessId, "VLR_ConsoleClass") != NULL),
+              "100111");
     EXPECT_EQ(IniValues(s.ini, {"Advanced/Load_FPGA_after_loading_Flash"}), "<missing>");
     EXPECT_TRUE(SendMessageTimeoutA(s.w, WM_QUERYENDSESSION, 0, 0, SMTO_ABORTIFHUNG, 2000, &answer) && answer == TRUE);
 }
@@ -119,6 +123,8 @@ TEST(Watch, FailuresTheToolOnlyPrintsAreReportedInItsOwnWordsAndFloodsAreReadToT
         {"beyond what is kept of a line", "Stdout=" + wide + " Erase failed " + wide,
          run + "XC3SProg failed: Erase failed..." + ioError},
         {"no failure text", "Stdout=Reading Bitfile top.bit\\nfailed? no\\r\\n", run + "XC3SProg done.\r\ntop.bit loaded into FPGA\r\n"},
+        {"on the last line, cut off", "Tail=Erase failed", run + "XC3SProg failed: Erase failed" + ioError},
+        {"2 MB in one line", "FloodBytes=2097152\r\nFloodLine=0\r\n", run + "XC3SProg done.\r\ntop.bit loaded into FPGA\r\n"},
         {"8 MB", "FloodBytes=8388608\r\n", run + "XC3SProg done.\r\ntop.bit loaded into FPGA\r\n"},
         {"8 MB in one line", "FloodBytes=8388608\r\nFloodLine=0\r\nStdout=IOException\r\n",
          run + "XC3SProg failed: IOException" + std::string(50, 'x') + "..." + ioError},
@@ -132,14 +138,26 @@ TEST(Watch, FailuresTheToolOnlyPrintsAreReportedInItsOwnWordsAndFloodsAreReadToT
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         ConfigureTool(s.dir, c.tool + "\r\n");
-        memory = memory ? memory : privateBytes();
+        // From here on the XC3SProg Console holds all the lines it keeps, each as long as a line gets.
+        if (c.tool.find("FloodBytes=8388608") == 0 && memory == 0)
+            memory = privateBytes();
         std::string status = s.Load(s.bitstream);
         EXPECT_EQ(status.substr(std::min(box.size(), status.size())), c.log);
         box = status;
     }
     EXPECT_EQ(ReadToolCalls(s.dir).size(), sizeof cases / sizeof cases[0]);
-    // 16 MB went through the loader; at no time did it keep more than a line of them.
+    // 16 MB more went through the loader, into the XC3SProg Console too, and its memory stayed flat: the
+    // console keeps its 5,000 latest lines (and the current one), the end of the output among them.
     PROCESS_MEMORY_COUNTERS m = {};
     ASSERT_TRUE(GetProcessMemoryInfo(s.process.hProcess, &m, sizeof m) && memory > 0);
     EXPECT_LT((long long)m.PeakPagefileUsage - memory, 1024 * 1024);
+    Click(s.w, 4025);
+    HWND text = GetDlgItem(FindProcessWindow(s.process.dwProcessId, "VLR_ConsoleClass", 5000), 100);
+    std::string shown = WindowText(text);
+    EXPECT_EQ(SendMessageA(text, EM_GETLINECOUNT, 0, 0), 5001);
+    // The last flood's one line, "IOException", the letters and the stand-in's last words, wrapped at 120 columns.
+    const std::string done = "Done, exit code 0";
+    const size_t lastLine = (strlen("IOException") + 8388608 + done.size()) % 120;
+    const std::string end = std::string(120, 'x') + "\r\n" + std::string(lastLine - done.size(), 'x') + done + "\r\n";
+    EXPECT_EQ(shown.substr(shown.size() - std::min(shown.size(), end.size())), end);
 }
