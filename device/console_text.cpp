@@ -53,6 +53,12 @@ size_t TakeConsoleText(ConsoleText* console, const char* bytes, size_t size)
     return taken;
 }
 
+const char* ConsoleTextForWindow(ConsoleText* console)
+{
+    memcpy(console->pending + console->pendingLength, console->line, console->lineLength + 1);
+    return console->pending;
+}
+
 void ConsoleTextTaken(ConsoleText* console)
 {
     console->pendingLength = 0;

@@ -26,6 +26,9 @@ void StartConsoleText(ConsoleText* console);
 // Takes bytes as far as the pending lines leave room, and returns how many it took: fewer than size
 // only when the window must take the pending lines first.
 size_t TakeConsoleText(ConsoleText* console, const char* bytes, size_t size);
+// The pending lines followed by the current line, as one text for the window to put in place of the
+// current line it holds (the pending buffer always has room for the line after it).
+const char* ConsoleTextForWindow(ConsoleText* console);
 // The window took the pending lines and the current line.
 void ConsoleTextTaken(ConsoleText* console);
 // Ends the current line with mark after what stands on it ("^C" where a stopped tool's output ended);

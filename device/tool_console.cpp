@@ -7,7 +7,7 @@
 #include "../res/resource.h"
 #include "../ui/window_position.h"
 
-enum { CONSOLE_FLUSH_INTERVAL_MS = 100, CONSOLE_FONT_HEIGHT = 16 };
+enum { CONSOLE_FLUSH_INTERVAL_MS = 250, CONSOLE_FONT_HEIGHT = 16 };
 
 static const COLORREF kConsoleTextColour = RGB(204, 204, 204);
 
@@ -144,28 +144,27 @@ static BOOL ViewAtEnd(HWND text)
     return info.nPos + (int)info.nPage > info.nMax;
 }
 
+// Where the current line starts in the text: the start of its last line, since no line of the text wraps.
+static DWORD CurrentLineStart(HWND text)
+{
+    return (DWORD)SendMessageA(text, EM_LINEINDEX, SendMessageA(text, EM_GETLINECOUNT, 0, 0) - 1, 0);
+}
+
 // The window takes the finished lines and the current line in place of the current line it holds,
-// and drops its oldest lines beyond those kept; a selection and a view the person chose stay on the
-// same text.
+// in one replacement, and drops its oldest lines beyond those kept; a selection and a view the person
+// chose stay on the same text. Each change costs the control a redraw of its scroll bars, so a
+// hand-over makes as few as it can.
 static void HandOverConsoleText(void)
 {
     HWND text = g_state.consoleTextBox;
-    ConsoleText* console = &g_state.consoleText;
     BOOL follow = ViewAtEnd(text);
-    DWORD selStart = 0, selEnd = 0;
+    DWORD selStart = 0, selEnd = 0, oldEnd = (DWORD)GetWindowTextLengthA(text);
     SendMessageA(text, EM_GETSEL, (WPARAM)&selStart, (LPARAM)&selEnd);
     LRESULT firstVisible = SendMessageA(text, EM_GETFIRSTVISIBLELINE, 0, 0);
-    SendMessageA(text, WM_SETREDRAW, FALSE, 0);
 
-    if (console->pendingLength > 0) {
-        SendMessageA(text, EM_SETSEL, g_state.consoleLineStart, -1);
-        SendMessageA(text, EM_REPLACESEL, FALSE, (LPARAM)console->pending);
-        // Where the current line starts now, in the control's own units.
-        SendMessageA(text, EM_GETSEL, (WPARAM)&g_state.consoleLineStart, 0);
-    }
-    SendMessageA(text, EM_SETSEL, g_state.consoleLineStart, -1);
-    SendMessageA(text, EM_REPLACESEL, FALSE, (LPARAM)console->line);
-    ConsoleTextTaken(console);
+    SendMessageA(text, EM_SETSEL, CurrentLineStart(text), -1);
+    SendMessageA(text, EM_REPLACESEL, FALSE, (LPARAM)ConsoleTextForWindow(&g_state.consoleText));
+    ConsoleTextTaken(&g_state.consoleText);
 
     // The kept lines, and the current line after them.
     LRESULT lines = SendMessageA(text, EM_GETLINECOUNT, 0, 0), dropped = 0;
@@ -175,19 +174,23 @@ static void HandOverConsoleText(void)
         removed = (DWORD)SendMessageA(text, EM_LINEINDEX, (WPARAM)dropped, 0);
         SendMessageA(text, EM_SETSEL, 0, removed);
         SendMessageA(text, EM_REPLACESEL, FALSE, (LPARAM)"");
-        g_state.consoleLineStart -= removed;
     }
-    selStart = selStart > removed ? selStart - removed : 0;
-    selEnd = selEnd > removed ? selEnd - removed : 0;
-    SendMessageA(text, EM_SETSEL, selStart, selEnd);
-    if (follow) {
+    // A caret at the old end follows the text to its new end, as the replacement left it.
+    if (selStart != oldEnd || selEnd != oldEnd) {
+        selStart = selStart > removed ? selStart - removed : 0;
+        selEnd = selEnd > removed ? selEnd - removed : 0;
+        SendMessageA(text, EM_SETSEL, selStart, selEnd);
+    } else if (removed > 0) {
+        DWORD end = (DWORD)GetWindowTextLengthA(text);
+        SendMessageA(text, EM_SETSEL, end, end);
+    }
+    // The replacement brought its end into view; a person reading further up keeps the same lines in view.
+    if (follow && removed > 0) {
         SendMessageA(text, WM_VSCROLL, SB_BOTTOM, 0);
-    } else {
+    } else if (!follow) {
         LRESULT wanted = firstVisible > dropped ? firstVisible - dropped : 0;
         SendMessageA(text, EM_LINESCROLL, 0, wanted - SendMessageA(text, EM_GETFIRSTVISIBLELINE, 0, 0));
     }
-    SendMessageA(text, WM_SETREDRAW, TRUE, 0);
-    RedrawWindow(text, NULL, NULL, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME);
     g_state.consoleFlushedAt = GetTickCount();
 }
 
@@ -196,7 +199,9 @@ void FlushToolConsole(HWND window, BOOL force)
     ConsoleText* console = &g_state.consoleText;
     if (console->pendingLength == 0 && !console->lineChanged)
         return;
-    if (!force && GetTickCount() - g_state.consoleFlushedAt < CONSOLE_FLUSH_INTERVAL_MS)
+    // A hidden window takes the text when it is shown, at the run's end, or when much is waiting.
+    BOOL shown = g_state.consoleWindow != NULL && IsWindowVisible(g_state.consoleWindow);
+    if (!force && (!shown || GetTickCount() - g_state.consoleFlushedAt < CONSOLE_FLUSH_INTERVAL_MS))
         return;
     // Created hidden at the first output, so that it holds all the tool printed when it is first shown.
     if (g_state.consoleWindow == NULL && !CreateToolConsole(window)) {

@@ -19,7 +19,8 @@ void OpenToolConsole(HWND window);
 // What the tool printed, in the order it came; the window takes it at the next flush (or sooner,
 // when much is waiting). The window exists from the first output on, hidden until it is first checked.
 void AppendToolConsole(HWND window, const char* bytes, size_t size);
-// Hands the window what is waiting for it; a flush that is not forced happens at most every 100 ms.
+// Hands the window what is waiting for it; a flush that is not forced happens only while the window is
+// shown, at most every 250 ms.
 void FlushToolConsole(HWND window, BOOL force);
 // The tool was stopped: "^C" where its output ended.
 void MarkToolConsoleStopped(HWND window);

@@ -1,6 +1,9 @@
 // A person's mouse and keyboard on the real program, through its input queue, while the tool takes its time.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
+#include "process_cpu.h"
 #include "test_support.h"
 
 using namespace testing_support;
@@ -10,34 +13,48 @@ using namespace testing_support;
 struct Person {
     Session& s;
     void Send(std::vector<INPUT> inputs) { SendInput((UINT)inputs.size(), inputs.data(), sizeof(INPUT)); }
-    // Left clicks at the control's centre; two make a double-click. The pointer moves there as a mouse moves
-    // it, and every button event carries the position too, so that nothing moving the pointer meanwhile
-    // can make a click land elsewhere.
+    // The mouse at a point of the screen, with the button events given.
+    static INPUT Mouse(POINT at, DWORD buttons = 0)
+    {
+        INPUT input = {};
+        input.type = INPUT_MOUSE;
+        // Normalised so that the platform's scaling (by 65536 / screen size, rounded down) gives the point.
+        input.mi.dx = (LONG)((at.x * 65536LL + GetSystemMetrics(SM_CXSCREEN) - 1) / GetSystemMetrics(SM_CXSCREEN));
+        input.mi.dy = (LONG)((at.y * 65536LL + GetSystemMetrics(SM_CYSCREEN) - 1) / GetSystemMetrics(SM_CYSCREEN));
+        input.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE | buttons;
+        return input;
+    }
+    // Left clicks at a point of the screen inside r; two make a double-click. The pointer moves there as a
+    // mouse moves it, and every button event carries the position too, so that nothing moving the pointer
+    // meanwhile can make a click land elsewhere.
+    void ClickAt(POINT centre, RECT r, int clicks = 1, DWORD down = MOUSEEVENTF_LEFTDOWN, DWORD up = MOUSEEVENTF_LEFTUP)
+    {
+        POINT at = {};
+        Send({ Mouse(centre) });
+        ASSERT_TRUE(WaitFor([&] { return GetCursorPos(&at) && PtInRect(&r, at); })) << "the pointer did not get there";
+        std::vector<INPUT> inputs;
+        for (int i = 0; i < clicks; ++i)
+            inputs.push_back(Mouse(centre, down)), inputs.push_back(Mouse(centre, up));
+        Send(inputs);
+    }
     void Click(int id, int clicks = 1, DWORD down = MOUSEEVENTF_LEFTDOWN, DWORD up = MOUSEEVENTF_LEFTUP)
     {
         RECT r;
         GetWindowRect(GetDlgItem(s.w, id), &r);
-        POINT centre = { (r.left + r.right) / 2, (r.top + r.bottom) / 2 }, at = {};
-        std::vector<INPUT> inputs(1 + 2 * clicks);
-        for (size_t i = 0; i < inputs.size(); ++i) {
-            inputs[i].type = INPUT_MOUSE;
-            // Normalised so that the platform's scaling (by 65536 / screen size, rounded down) gives the centre.
-            inputs[i].mi.dx = (LONG)((centre.x * 65536LL + GetSystemMetrics(SM_CXSCREEN) - 1) / GetSystemMetrics(SM_CXSCREEN));
-            inputs[i].mi.dy = (LONG)((centre.y * 65536LL + GetSystemMetrics(SM_CYSCREEN) - 1) / GetSystemMetrics(SM_CYSCREEN));
-            inputs[i].mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE |
-                                   (i == 0 ? 0 : i % 2 ? down : up);
-        }
-        Send({ inputs[0] });
-        ASSERT_TRUE(WaitFor([&] { return GetCursorPos(&at) && PtInRect(&r, at); })) << "the pointer is not on control " << id;
-        Send(std::vector<INPUT>(inputs.begin() + 1, inputs.end()));
+        ClickAt({ (r.left + r.right) / 2, (r.top + r.bottom) / 2 }, r, clicks, down, up);
     }
-    void Press(WORD key)
+    // Keys pressed in order and released in the reverse order: { VK_CONTROL, 'C' } is Ctrl+C.
+    void Press(std::vector<WORD> keys)
     {
-        std::vector<INPUT> inputs(2);
-        for (size_t i = 0; i < inputs.size(); ++i)
-            inputs[i].type = INPUT_KEYBOARD, inputs[i].ki.wVk = key, inputs[i].ki.dwFlags = i ? KEYEVENTF_KEYUP : 0;
+        std::vector<INPUT> inputs(2 * keys.size());
+        for (size_t i = 0; i < keys.size(); ++i) {
+            inputs[i].type = inputs[inputs.size() - 1 - i].type = INPUT_KEYBOARD;
+            inputs[i].ki.wVk = inputs[inputs.size() - 1 - i].ki.wVk = keys[i];
+            inputs[inputs.size() - 1 - i].ki.dwFlags = KEYEVENTF_KEYUP;
+        }
         Send(inputs);
     }
+    void Press(WORD key) { Press(std::vector<WORD>{ key }); }
     GUITHREADINFO Thread()
     {
         GUITHREADINFO info = {};
@@ -112,4 +129,205 @@ TEST(Input, KeyboardAloneLoadsTwiceAndEscEndsTheProgram)
     ASSERT_TRUE(p.Finished(2, 4001));
     p.Press(VK_ESCAPE);
     EXPECT_EQ(s.WaitForExit(), 1u);
+}
+
+// The XC3SProg Console's window and text; a hit-test point of a window's frame (HTCAPTION, HTCLOSE ...), found
+// by asking the window along the row at the given height, from the right.
+static HWND Console(Session& s, DWORD waitMs = 5000) { return FindProcessWindow(s.process.dwProcessId, "VLR_ConsoleClass", waitMs); }
+static HWND ConsoleText(Session& s) { return GetDlgItem(Console(s), 100); }
+static bool FramePoint(HWND window, LRESULT part, LONG y, POINT* found)
+{
+    RECT r;
+    GetWindowRect(window, &r);
+    for (LONG x = r.right - 2; x > r.left; x -= 2) {
+        DWORD_PTR hit = 0;
+        if (SendMessageTimeoutA(window, WM_NCHITTEST, 0, MAKELPARAM(x, y), SMTO_ABORTIFHUNG, 2000, &hit) && (LRESULT)hit == part) {
+            *found = { x, y };
+            return true;
+        }
+    }
+    return false;
+}
+static LONG CaptionRow(HWND window) { RECT r; GetWindowRect(window, &r); POINT c = {}; ClientToScreen(window, &c); return (r.top + c.y) / 2; }
+static RECT Rect(HWND window) { RECT r; GetWindowRect(window, &r); return r; }
+// The page the status box's progress line shows, or -1 when it shows none.
+static int ProgressPage(Session& s)
+{
+    std::string box = ControlText(s.w, 4009);
+    size_t at = box.rfind("Writing page ");
+    return at == std::string::npos || box.find("\r\n", at) != std::string::npos ? -1 : atoi(box.c_str() + at + 13);
+}
+
+// Ctrl+C in the XC3SProg Console, typed during a run: with text selected it copies it and the tool goes on;
+// without, it stops the tool, which fails the step, and no later step runs. A stopped Read keeps the earlier file.
+TEST(Input, CtrlCInTheConsoleCopiesASelectionOrStopsTheTool)
+{
+    Session s("input-stop");
+    ASSERT_TRUE(StartSlow(s));
+    Person p{ s };
+    const std::string earlier = std::string("EARLIER\0\r\n\xFF", 12);
+    WriteFileText(s.dir + "XFlash.bit", earlier);
+    ConfigureTool(s.dir, "[When1]\r\nMatch=-I \"\r\nWaitMs=8000\r\n[When2]\r\nMatch=:R:\r\nWaitMs=8000\r\nReadContent=PART\r\n");
+    Click(s.w, 4025);
+    ASSERT_NE(Console(s), (HWND)NULL);
+    // A Load into the internal flash that would boot the FPGA after: the write is stopped, nothing after it runs.
+    Click(s.w, 4014);
+    Click(s.w, 4026);
+    PostMessageA(s.w, WM_COMMAND, MAKEWPARAM(4001, BN_CLICKED), (LPARAM)GetDlgItem(s.w, 4001));
+    ASSERT_TRUE(WaitFor([&] { return StartedToolRuns(s.dir) == 2; }));
+    HANDLE tool = OpenToolProcess(s.process.dwProcessId);
+    ASSERT_NE(tool, (HANDLE)NULL);
+    HWND console = Console(s), text = ConsoleText(s);
+    SetForegroundWindow(console);
+    ASSERT_TRUE(WaitFor([&] { GUITHREADINFO t = p.Thread(); return t.hwndActive == console && t.hwndFocus == text; }));
+    SendMessageA(text, EM_SETSEL, 0, 8);
+    p.Press({ VK_CONTROL, 'C' });
+    std::string copied;
+    EXPECT_TRUE(WaitFor([&] {
+        DWORD from = 0, to = 0;
+        SendMessageA(text, EM_GETSEL, (WPARAM)&from, (LPARAM)&to);
+        if (from != to || !OpenClipboard(NULL))
+            return false;
+        HANDLE data = GetClipboardData(CF_TEXT);
+        copied = data ? std::string((const char*)GlobalLock(data)) : "";
+        if (data)
+            GlobalUnlock(data);
+        CloseClipboard();
+        return true;
+    }));
+    EXPECT_EQ(copied, WindowText(text).substr(0, 8));
+    EXPECT_EQ(WaitForSingleObject(tool, 500), (DWORD)WAIT_TIMEOUT);
+    DWORD pressed = GetTickCount();
+    p.Press({ VK_CONTROL, 'C' });
+    EXPECT_EQ(WaitForSingleObject(tool, 1000), (DWORD)WAIT_OBJECT_0);
+    printf("[ the tool ended %lu ms after Ctrl+C ]\n", GetTickCount() - pressed);
+    CloseHandle(tool);
+    ASSERT_TRUE(p.Finished(1, 4001));
+    std::string box = ControlText(s.w, 4009);
+    EXPECT_EQ(box.substr(box.rfind("Waiting")), "Waiting for internal flash to be loaded.\r\nXC3SProg processing.\r\nXC3SProg done.\r\n"
+                                                 "XC3SProg processing.\r\nXC3SProg stopped.\r\nIO Error\r\n");
+    std::string shown = WindowText(text);
+    EXPECT_NE(shown.find("^C\r\n"), std::string::npos) << shown;
+    EXPECT_EQ(StartedToolRuns(s.dir), 2u);
+
+    // A Read stopped in its read step: the earlier file is back as it was, byte for byte.
+    PostMessageA(s.w, WM_COMMAND, MAKEWPARAM(4022, BN_CLICKED), (LPARAM)GetDlgItem(s.w, 4022));
+    ASSERT_TRUE(WaitFor([&] { return StartedToolRuns(s.dir) == 4; }));
+    SetForegroundWindow(console);
+    ASSERT_TRUE(WaitFor([&] { GUITHREADINFO t = p.Thread(); return t.hwndActive == console && t.hwndFocus == text; }));
+    p.Press({ VK_CONTROL, VK_CANCEL });
+    ASSERT_TRUE(p.Finished(2, 4022));
+    box = ControlText(s.w, 4009);
+    const std::string stopped = "XC3SProg stopped.\r\nIO Error";
+    EXPECT_EQ(box.substr(box.size() - std::min(box.size(), stopped.size())), stopped);
+    EXPECT_EQ(ReadFileText(s.dir + "XFlash.bit"), earlier);
+    EXPECT_EQ(GetFileAttributesA((s.dir + "XFlash (last good read).bit").c_str()), INVALID_FILE_ATTRIBUTES);
+}
+
+// A close request during a run, with the XC3SProg Console never opened: the close button shows it and checks
+// its box, and says once how to stop the tool, however often it is pressed; nothing ends.
+TEST(Input, TheCloseButtonDuringARunShowsHowToStopTheTool)
+{
+    Session s("input-close");
+    ASSERT_TRUE(StartSlow(s));
+    Person p{ s };
+    ConfigureTool(s.dir, "WaitMs=4000\r\n");
+    PostMessageA(s.w, WM_COMMAND, MAKEWPARAM(4001, BN_CLICKED), (LPARAM)GetDlgItem(s.w, 4001));
+    ASSERT_TRUE(WaitFor([&] { return StartedToolRuns(s.dir) == 1; }));
+    POINT at;
+    ASSERT_TRUE(FramePoint(s.w, HTCLOSE, CaptionRow(s.w), &at));
+    p.ClickAt(at, Rect(s.w));
+    ASSERT_NE(Console(s), (HWND)NULL);
+    EXPECT_TRUE(WaitFor([&] { return IsDlgButtonChecked(s.w, 4025) == BST_CHECKED; }));
+    SetForegroundWindow(s.w);
+    ASSERT_TRUE(WaitFor([&] { return p.Thread().hwndActive == s.w; }));
+    p.ClickAt(at, Rect(s.w));
+    ASSERT_TRUE(p.Finished(1, 4001));
+    const std::string hint = "XC3SProg is still working: Ctrl+C in the XC3SProg Console stops it.\r\n";
+    std::string box = ControlText(s.w, 4009);
+    EXPECT_EQ(box.substr(box.find("XC3SProg processing.")),
+              "XC3SProg processing.\r\n" + hint + "XC3SProg done.\r\ntop.bit loaded into FPGA\r\n");
+    EXPECT_TRUE(s.WaitForExit(0) == STILL_ACTIVE && IsWindowVisible(Console(s)));
+}
+
+// During a run the person moves and minimises the Main window and holds the XC3SProg Console's scroll bar
+// down: all of it works, and meanwhile the run goes on being watched, ends on time, and costs the loader
+// little more than the same run left alone.
+TEST(Input, WhileThePersonActsDuringARunTheRunGoesOnBeingWatched)
+{
+    Session s("input-act");
+    ASSERT_TRUE(StartSlow(s));
+    Person p{ s };
+    std::string lines;
+    for (int i = 0; i < 60; ++i)
+        lines += "line " + std::to_string(i) + "\\r\\n";
+    ConfigureTool(s.dir, "Stdout=" + lines + "\r\nProgress=Writing page #/80\r\nSteps=80\r\nStepMs=100\r\n");
+    Click(s.w, 4025);
+    ASSERT_NE(Console(s), (HWND)NULL);
+    const std::string loader = s.dir + s.exe;
+    HANDLE tool = NULL;
+    auto startRun = [&](size_t runs) {
+        SetForegroundWindow(s.w);
+        PostMessageA(s.w, WM_COMMAND, MAKEWPARAM(4001, BN_CLICKED), (LPARAM)GetDlgItem(s.w, 4001));
+        bool started = WaitFor([&] { return StartedToolRuns(s.dir) == runs; });
+        tool = OpenToolProcess(s.process.dwProcessId);
+        return started && tool != NULL && WaitFor([&] { return ProgressPage(s) > 0; });
+    };
+    // The same run left alone, for what watching it costs by itself.
+    ASSERT_TRUE(startRun(1));
+    unsigned long long alone = ProcessCpuMs(s.process.hProcess, loader);
+    ASSERT_TRUE(p.Finished(1, 4001));
+    alone = ProcessCpuMs(s.process.hProcess, loader) - alone;
+    CloseHandle(tool);
+
+    ASSERT_TRUE(startRun(2));
+    unsigned long long cpuBefore = ProcessCpuMs(s.process.hProcess, loader);
+    // Pages seen while a button is held: they must keep moving.
+    auto holdAndWatch = [&](DWORD ms) {
+        std::vector<int> pages;
+        for (DWORD began = GetTickCount(); GetTickCount() - began < ms; Sleep(250))
+            pages.push_back(ProgressPage(s));
+        return pages.size() >= 6 && std::is_sorted(pages.begin(), pages.end()) && pages.front() > 0 && pages.back() >= pages.front() + 10;
+    };
+    // The caption dragged by (40, 30) and held there for two seconds.
+    RECT before = Rect(s.w);
+    POINT grip = { before.left + 40, CaptionRow(s.w) }, moved = { grip.x + 40, grip.y + 30 };
+    p.Send({ Person::Mouse(grip) });
+    Sleep(200);
+    p.Send({ Person::Mouse(grip, MOUSEEVENTF_LEFTDOWN), Person::Mouse({ grip.x + 20, grip.y + 15 }), Person::Mouse(moved) });
+    EXPECT_TRUE(holdAndWatch(2000)) << "while the caption was held";
+    p.Send({ Person::Mouse(moved, MOUSEEVENTF_LEFTUP) });
+    EXPECT_TRUE(WaitFor([&] { return Rect(s.w).left == before.left + 40 && Rect(s.w).top == before.top + 30; }));
+
+    // The console's scroll bar held down at its upper arrow for two seconds.
+    HWND text = ConsoleText(s);
+    POINT arrow;
+    ASSERT_TRUE(FramePoint(text, HTVSCROLL, Rect(text).top + GetSystemMetrics(SM_CYVSCROLL) / 2 + 2, &arrow));
+    p.Send({ Person::Mouse(arrow) });
+    Sleep(200);
+    p.Send({ Person::Mouse(arrow, MOUSEEVENTF_LEFTDOWN) });
+    EXPECT_TRUE(holdAndWatch(2000)) << "while the scroll bar was held";
+    p.Send({ Person::Mouse(arrow, MOUSEEVENTF_LEFTUP) });
+
+    // Minimised with its own button, then restored as the taskbar restores it.
+    POINT at;
+    ASSERT_TRUE(FramePoint(s.w, HTMINBUTTON, CaptionRow(s.w), &at));
+    p.ClickAt(at, Rect(s.w));
+    EXPECT_TRUE(WaitFor([&] { return IsIconic(s.w) != FALSE; }));
+    PostMessageA(s.w, WM_SYSCOMMAND, SC_RESTORE, 0);
+    EXPECT_TRUE(WaitFor([&] { return !IsIconic(s.w); }));
+
+    // The run ends on time: the Load ends within a second of the tool.
+    ASSERT_EQ(WaitForSingleObject(tool, 15000), (DWORD)WAIT_OBJECT_0);
+    CloseHandle(tool);
+    DWORD toolEnded = GetTickCount();
+    EXPECT_TRUE(WaitFor([&] { return IsControlEnabled(s.w, 4001); }, 1000));
+    unsigned long long acted = ProcessCpuMs(s.process.hProcess, loader) - cpuBefore;
+    printf("[ the Load ended %lu ms after the tool; the loader's CPU time: %llu ms for the run left alone, %llu ms with "
+           "the person acting ]\n", GetTickCount() - toolEnded, alone, acted);
+    // Painting what the person moved costs something; a wait that polled while a loop held the thread would cost far more.
+    EXPECT_LE(acted, alone + 150);
+    const std::string done = "XC3SProg done.\r\ntop.bit loaded into FPGA\r\n";
+    std::string box = ControlText(s.w, 4009);
+    EXPECT_EQ(box.substr(box.size() - std::min(box.size(), done.size())), done);
 }

@@ -6,6 +6,8 @@
 #include <iterator>
 #include <sstream>
 
+#include <tlhelp32.h>
+
 namespace testing_support {
 
 // Folder of the running test program, with a trailing backslash; the build puts the loader and the
@@ -106,6 +108,23 @@ HWND FindProcessWindow(DWORD pid, const char* className, DWORD waitMs)
         return false;
     }, waitMs);
     return found;
+}
+
+HANDLE OpenToolProcess(DWORD parentPid)
+{
+    HANDLE tool = NULL, processes = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    PROCESSENTRY32 entry = {};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Process32First(processes, &entry); more && tool == NULL; more = Process32Next(processes, &entry))
+        if (entry.th32ParentProcessID == parentPid && lstrcmpiA(entry.szExeFile, "xc3sprog.exe") == 0)
+            tool = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION | PROCESS_TERMINATE, FALSE, entry.th32ProcessID);
+    CloseHandle(processes);
+    // A process that has ended may linger in the list while a handle to it is open.
+    if (tool != NULL && WaitForSingleObject(tool, 0) == WAIT_OBJECT_0) {
+        CloseHandle(tool);
+        tool = NULL;
+    }
+    return tool;
 }
 
 Session::Session(const std::string& tag, bool withTool)

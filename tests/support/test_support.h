@@ -72,6 +72,9 @@ bool WaitsForPaint(HWND window);
 // A visible top-level window of process pid whose class is className, or NULL.
 HWND FindProcessWindow(DWORD pid, const char* className, DWORD waitMs = 0);
 
+// The running tool stand-in started by process parentPid, opened for waiting, ending and asking; NULL when none runs.
+HANDLE OpenToolProcess(DWORD parentPid);
+
 }  // namespace testing_support
 
 #endif
