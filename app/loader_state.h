@@ -45,7 +45,6 @@ struct LoaderState {
     WNDPROC consoleTextProc;                // the text control's own procedure, behind the keys of ours
     HFONT consoleFont;
     BOOL consolePlaced;                     // placed beside the Main window at its first showing
-    DWORD consoleLineStart;                 // where the current line starts in the text
     DWORD consoleFlushedAt;
     ConsoleText consoleText;                // what the text has not taken yet
     OPENFILENAMEA openFile;

@@ -8,6 +8,7 @@
 #include "test_support.h"
 
 #include <psapi.h>
+#include <tlhelp32.h>
 
 using namespace testing_support;
 
@@ -160,4 +161,84 @@ TEST(Watch, FailuresTheToolOnlyPrintsAreReportedInItsOwnWordsAndFloodsAreReadToT
     const size_t lastLine = (strlen("IOException") + 8388608 + done.size()) % 120;
     const std::string end = std::string(120, 'x') + "\r\n" + std::string(lastLine - done.size(), 'x') + done + "\r\n";
     EXPECT_EQ(shown.substr(shown.size() - std::min(shown.size(), end.size())), end);
+}
+
+// Whether this platform can put a child into a job that ends it with its last handle: then the loader's
+// tool must be in one. Tried on a suspended stand-in of the test's own.
+static bool PlatformHasKillOnCloseJobs(const Session& s)
+{
+    STARTUPINFOA startup = { sizeof startup };
+    PROCESS_INFORMATION child = {};
+    std::string line = "\"" + s.dir + "xc3sprog.exe\"";
+    if (!CreateProcessA(NULL, &line[0], NULL, NULL, FALSE, CREATE_SUSPENDED | CREATE_NO_WINDOW, NULL, s.dir.c_str(),
+                        &startup, &child))
+        return false;
+    HANDLE job = CreateJobObjectA(NULL, NULL);
+    JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits = {};
+    limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+    bool joined = job && SetInformationJobObject(job, JobObjectExtendedLimitInformation, &limits, sizeof limits) &&
+                  AssignProcessToJobObject(job, child.hProcess);
+    TerminateProcess(child.hProcess, 0);
+    for (HANDLE h : { job, child.hProcess, child.hThread })
+        if (h)
+            CloseHandle(h);
+    return joined;
+}
+
+// Visible windows of a tool or of a console host, of any test's run: there must be none.
+static std::vector<std::string> ConsoleWindowsShown()
+{
+    std::vector<DWORD> hosts;
+    HANDLE processes = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    PROCESSENTRY32 entry = {};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Process32First(processes, &entry); more; more = Process32Next(processes, &entry))
+        if (lstrcmpiA(entry.szExeFile, "xc3sprog.exe") == 0 || lstrcmpiA(entry.szExeFile, "conhost.exe") == 0)
+            hosts.push_back(entry.th32ProcessID);
+    CloseHandle(processes);
+    std::vector<std::string> found;
+    char name[64];
+    for (HWND w = FindWindowExA(NULL, NULL, NULL, NULL); w; w = FindWindowExA(NULL, w, NULL, NULL)) {
+        DWORD owner = 0;
+        GetWindowThreadProcessId(w, &owner);
+        GetClassNameA(w, name, sizeof name);
+        if (IsWindowVisible(w) && (std::find(hosts.begin(), hosts.end(), owner) != hosts.end() ||
+                                   lstrcmpA(name, "ConsoleWindowClass") == 0))
+            found.push_back(name);
+    }
+    return found;
+}
+
+// The tool never shows a console window, whether the XC3SProg Console is shown or not, and it never outlives
+// the loader: ended from outside in the middle of a run, the loader takes the tool along.
+TEST(Watch, TheToolShowsNoWindowAndEndsWithTheLoader)
+{
+    Session s("watch-orphan");
+    ConfigureTool(s.dir, "WaitMs=1500\r\n");
+    ASSERT_TRUE(s.Start());
+    for (int shown = 0; shown < 2; ++shown) {
+        PostLoad(s);
+        ASSERT_TRUE(WaitFor([&] { return StartedToolRuns(s.dir) == (size_t)shown + 1; }));
+        for (DWORD began = GetTickCount(); !IsControlEnabled(s.w, 4001) && GetTickCount() - began < 10000; Sleep(50))
+            EXPECT_EQ(ConsoleWindowsShown(), std::vector<std::string>()) << "during run " << shown + 1;
+        Click(s.w, 4025);
+    }
+
+    ConfigureTool(s.dir, "WaitMs=30000\r\n");
+    PostLoad(s);
+    ASSERT_TRUE(WaitFor([&] { return StartedToolRuns(s.dir) == 3; }));
+    HANDLE tool = OpenToolProcess(s.process.dwProcessId);
+    ASSERT_NE(tool, (HANDLE)NULL);
+    if (!PlatformHasKillOnCloseJobs(s)) {
+        printf("[ this platform puts no child into a job: the tool cannot be tied to the loader's end here ]\n");
+        TerminateProcess(tool, 0);
+        CloseHandle(tool);
+        return;
+    }
+    BOOL inJob = FALSE;
+    EXPECT_TRUE(IsProcessInJob(tool, NULL, &inJob) && inJob);
+    s.Close();
+    EXPECT_EQ(WaitForSingleObject(tool, 2000), (DWORD)WAIT_OBJECT_0);
+    TerminateProcess(tool, 0);
+    CloseHandle(tool);
 }
