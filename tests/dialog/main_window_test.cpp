@@ -450,4 +450,28 @@ TEST_F(MainWindow, ConsoleWindowHoldsAllTheToolPrintedAndStaysWhereThePersonLeft
     shown = WindowText(text);
     EXPECT_EQ(SendMessageA(text, EM_GETLINECOUNT, 0, 0), 5001);
     EXPECT_EQ(shown.substr(0, 20) + "|" + shown.substr(shown.size() - 29), "xxxxxxxx\r\nxxxxxxxx\r\n|xxxxxxxx\r\nDone, exit code 0\r\n");
+
+    // Scrolled back to read, the person keeps the same lines in view while output comes and old lines go;
+    // at the end again, the view follows the output.
+    std::string numbered;
+    for (int i = 0; i < 40; ++i)
+        numbered += "line " + std::to_string(i) + "\\r\\n";
+    ConfigureTool(dir, "Stdout=" + numbered + "\r\n");
+    Command(window, IDC_LOAD);
+    auto firstVisibleLine = [&] {
+        char line[64] = {};
+        *(WORD*)line = sizeof line - 1;
+        line[SendMessageA(text, EM_GETLINE, SendMessageA(text, EM_GETFIRSTVISIBLELINE, 0, 0), (LPARAM)line)] = '\0';
+        return std::string(line);
+    };
+    SendMessageA(text, EM_LINESCROLL, 0, -10000);
+    SendMessageA(text, EM_LINESCROLL, 0, SendMessageA(text, EM_GETLINECOUNT, 0, 0) - 30);
+    std::string readHere = firstVisibleLine();
+    EXPECT_EQ(readHere.compare(0, 5, "line "), 0) << readHere;
+    Command(window, IDC_LOAD);
+    EXPECT_EQ(firstVisibleLine(), readHere);
+    SendMessageA(text, WM_VSCROLL, SB_BOTTOM, 0);
+    Command(window, IDC_LOAD);
+    SCROLLINFO bar = { sizeof bar, SIF_ALL };
+    EXPECT_TRUE(GetScrollInfo(text, SB_VERT, &bar) && bar.nPos + (int)bar.nPage > bar.nMax) << bar.nPos << " " << bar.nPage << " " << bar.nMax;
 }
