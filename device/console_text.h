@@ -31,8 +31,9 @@ size_t TakeConsoleText(ConsoleText* console, const char* bytes, size_t size);
 const char* ConsoleTextForWindow(ConsoleText* console);
 // The window took the pending lines and the current line.
 void ConsoleTextTaken(ConsoleText* console);
-// Ends the current line with mark after what stands on it ("^C" where a stopped tool's output ended);
-// FALSE when the pending lines leave no room for it yet.
+// Ends the current line with mark, a short printable text, after what stands on it ("^C" where a stopped
+// tool's output ended). FALSE when the pending lines leave no room for it yet: the window takes them, and
+// the same call then completes it.
 int EndConsoleLineWith(ConsoleText* console, const char* mark);
 
 #endif
