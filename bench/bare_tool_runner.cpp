@@ -5,8 +5,11 @@ enum { RUN_TOOL = WM_APP + 1 };
 
 static char g_commandLine[1200];
 
-// The loader's way, without anything around it: hidden, idle priority, its output and errors into a pipe
-// (which holds the little that the tool prints until it has ended), waited for, handles closed.
+// The loader's way, without anything around it: hidden, without a console window, idle priority, started
+// suspended into a job that ends it with its last handle, its output and errors into a pipe (which holds the
+// little that the tool prints until it has ended), waited for and its output read to the end, handles closed.
+// (Under Wine the end of the output of a program without a console window comes some 50 ms after the program
+// has ended, when the hidden console host that Wine gives it goes: the loader waits for that end too.)
 // FALSE when the platform refused to start the tool.
 static BOOL RunToolOnce(void)
 {
@@ -23,12 +26,26 @@ static BOOL RunToolOnce(void)
     PROCESS_INFORMATION process = {};
     char line[sizeof g_commandLine];
     lstrcpyA(line, g_commandLine);
-    BOOL started = CreateProcessA(NULL, line, NULL, NULL, TRUE, IDLE_PRIORITY_CLASS, NULL, NULL, &startup, &process);
+    BOOL started = CreateProcessA(NULL, line, NULL, NULL, TRUE, IDLE_PRIORITY_CLASS | CREATE_NO_WINDOW | CREATE_SUSPENDED,
+                                  NULL, NULL, &startup, &process);
     CloseHandle(write);
     if (started) {
+        HANDLE job = CreateJobObjectA(NULL, NULL);
+        JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits = {};
+        limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+        if (job != NULL)
+            SetInformationJobObject(job, JobObjectExtendedLimitInformation, &limits, sizeof limits) &&
+                AssignProcessToJobObject(job, process.hProcess);
+        ResumeThread(process.hThread);
         WaitForSingleObject(process.hProcess, INFINITE);
+        char output[4096];
+        DWORD size;
+        while (ReadFile(read, output, sizeof output, &size, NULL) && size > 0)
+            ;
         CloseHandle(process.hProcess);
         CloseHandle(process.hThread);
+        if (job != NULL)
+            CloseHandle(job);
     }
     CloseHandle(read);
     return started;
