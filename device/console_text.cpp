@@ -8,10 +8,11 @@ void StartConsoleText(ConsoleText* console)
     memset(console, 0, sizeof *console);
 }
 
-// Room for one more finished line, whatever its length, with its line end and the terminator.
+// Room for one more finished line, whatever its length, with its line end, and after it for the current
+// line with the terminator (ConsoleTextForWindow).
 static int PendingHasRoom(const ConsoleText* console)
 {
-    return console->pendingLength + CONSOLE_LINE_WIDTH + 3 <= CONSOLE_PENDING_CAPACITY;
+    return console->pendingLength + (CONSOLE_LINE_WIDTH + 2) + (CONSOLE_LINE_WIDTH + 1) <= CONSOLE_PENDING_CAPACITY;
 }
 
 static void FinishLine(ConsoleText* console)

@@ -1,5 +1,6 @@
 // Fuzz target: the tool's bytes fed to the console in random pieces, against a plain reading of what a console shows.
 #include <stdint.h>
+#include <string.h>
 
 #include <algorithm>
 #include <string>
@@ -42,10 +43,15 @@ static void CheckSound(const GuardedConsole& guarded)
         CHECK(canary == 0xA5);
 }
 
-// The window: takes the pending lines, which hold nothing but themselves before the terminator.
+// The window: takes the pending lines, which hold nothing but themselves before the terminator, handed over
+// with the current line after them in the same buffer.
 static void Take(ConsoleText* console, std::string* taken)
 {
     CHECK(strlen(console->pending) == console->pendingLength);
+    size_t pending = console->pendingLength, length = console->lineLength;
+    const char* handed = ConsoleTextForWindow(console);
+    CHECK(console->pendingLength == pending && console->lineLength == length && strlen(handed) == pending + length &&
+          memcmp(handed + pending, console->line, length) == 0);
     taken->append(console->pending, console->pendingLength);
     ConsoleTextTaken(console);
     CHECK(console->pendingLength == 0 && console->pending[0] == '\0' && !console->lineChanged);
@@ -56,8 +62,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if (size < 4)
         return 0;
     // The first bytes choose how often the rest repeats, so that floods fill the pending lines; whether the window
-    // then takes everything and the pending lines fill up to within a line or two of their capacity (65402 to 65417
-    // bytes); and whether the output ends with a run of up to 127 characters, which may wrap, marked.
+    // then takes everything and the pending lines fill up to within a line or two of the room they keep (65280 to
+    // 65295 bytes); and whether the output ends with a run of up to 127 characters, which may wrap, marked.
     const char* mark = data[0] & 0x10 ? "^C" : nullptr;
     std::string text, once((const char*)data + 3, size - 3);
     for (size_t repeats = std::min<size_t>((size_t)1 << (data[0] & 15), (1 << 17) / size + 1); repeats > 0; --repeats)
@@ -81,12 +87,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         got = TakeConsoleText(console, text.data() + from, piece);
         CheckSound(guarded);
         CHECK(got <= piece && (console->lineChanged || text.find_first_not_of('\r', from) >= from + got));
-        CHECK(got == piece || console->pendingLength + CONSOLE_LINE_WIDTH + 3 > CONSOLE_PENDING_CAPACITY);
+        CHECK(got == piece || console->pendingLength + 2 * CONSOLE_LINE_WIDTH + 3 > CONSOLE_PENDING_CAPACITY);
         if (got < piece || choice % 5 == 0 || from + got == emptied)
             Take(console, &taken);
     }
     if (mark && !EndConsoleLineWith(console, mark)) {
-        CHECK(console->pendingLength + CONSOLE_LINE_WIDTH + 3 > CONSOLE_PENDING_CAPACITY);
+        CHECK(console->pendingLength + 2 * CONSOLE_LINE_WIDTH + 3 > CONSOLE_PENDING_CAPACITY);
         Take(console, &taken);
         CHECK(EndConsoleLineWith(console, mark));
     }

@@ -17,7 +17,7 @@ enum {
     SERVICE_INTERVAL_MS = 100,    // the run is serviced at least this often, whatever loop holds the thread
     SERVICE_SLICE_MS = 50,        // the longest one service reads, so that the window stays answering
     DRAIN_QUIET_MS = 200,         // after the tool's end: what it left in the pipe, unless nothing comes
-    DRAIN_LONGEST_MS = 2000,      // and never longer, should something the tool started keep the pipe open
+    DRAIN_LONGEST_MS = 2000,      // then what the tool started and left behind is ended, should it keep the pipe open
     ATTRIBUTE_LIST_CAPACITY = 256
 };
 
@@ -38,6 +38,7 @@ struct ToolRun {
     BOOL running;                 // the tool has not ended yet
     BOOL disconnected;            // reading stopped while the tool ran, so its writes fail rather than block
     BOOL stopped;                 // ended by Ctrl+C
+    BOOL leftoversEnded;          // what the tool left running was ended, so that its output comes to an end
     BOOL servicing;               // a service is under way: the timer must not enter it again
     BOOL hinted;                  // the log said how to stop the tool
     DWORD progressShownAt, endedAt, lastReadAt;
@@ -183,11 +184,12 @@ static void TakeOutput(ToolRun* run, DWORD size)
 }
 
 // Takes what the pipe holds now, without waiting; stops after a slice, so that a flood of output
-// leaves the window its turn.
+// leaves the window its turn. It leaves a read standing while the pipe is open, so that the wait wakes
+// when more comes.
 static void ReadWaitingOutput(ToolRun* run)
 {
     DWORD began = GetTickCount();
-    while (run->pipeOpen && GetTickCount() - began < SERVICE_SLICE_MS) {
+    while (run->pipeOpen) {
         if (!run->reading) {
             run->reading = ReadFile(run->pipe, run->chunk, sizeof run->chunk, NULL, &run->overlapped) ||
                            GetLastError() == ERROR_IO_PENDING;
@@ -195,6 +197,8 @@ static void ReadWaitingOutput(ToolRun* run)
             if (!run->reading)
                 break;
         }
+        if (GetTickCount() - began >= SERVICE_SLICE_MS)
+            break;
         DWORD size = 0;
         if (!GetOverlappedResult(run->pipe, &run->overlapped, &size, FALSE)) {
             if (GetLastError() == ERROR_IO_INCOMPLETE)
@@ -233,8 +237,15 @@ static BOOL ServiceToolRun(ToolRun* run)
         run->progressShownAt = now;
     }
     FlushToolConsole(run->window, FALSE);
-    BOOL over = !run->running &&
-                (!run->reading || now - run->lastReadAt >= DRAIN_QUIET_MS || now - run->endedAt >= DRAIN_LONGEST_MS);
+    // Output that still comes after the tool's end is read to its end: the quiet is measured from the last
+    // read, so that a slow machine's own work on a flood never counts as quiet. Only something the tool left
+    // running can keep it coming; after a while that is ended with the job (nothing in it can leave it), or,
+    // without a job, no longer waited for.
+    BOOL over = !run->running && (!run->pipeOpen || now - run->lastReadAt >= DRAIN_QUIET_MS);
+    if (!over && !run->running && !run->leftoversEnded && now - run->endedAt >= DRAIN_LONGEST_MS) {
+        run->leftoversEnded = TRUE;
+        over = run->job == NULL || !TerminateJobObject(run->job, kStoppedExitCode);
+    }
     run->servicing = FALSE;
     return over;
 }

@@ -472,6 +472,8 @@ TEST_F(MainWindow, ConsoleWindowHoldsAllTheToolPrintedAndStaysWhereThePersonLeft
     EXPECT_EQ(firstVisibleLine(), readHere);
     SendMessageA(text, WM_VSCROLL, SB_BOTTOM, 0);
     Command(window, IDC_LOAD);
-    SCROLLINFO bar = { sizeof bar, SIF_ALL };
+    SCROLLINFO bar = {};
+    bar.cbSize = sizeof bar;
+    bar.fMask = SIF_ALL;
     EXPECT_TRUE(GetScrollInfo(text, SB_VERT, &bar) && bar.nPos + (int)bar.nPage > bar.nMax) << bar.nPos << " " << bar.nPage << " " << bar.nMax;
 }

@@ -16,7 +16,11 @@ struct Window {
     Window() { StartConsoleText(console.get()); }
     void Take()
     {
-        taken += console->pending, ConsoleTextTaken(console.get());
+        // Handed over with the current line after the pending lines, in their own buffer and within it.
+        std::string pending = console->pending, line = console->line;
+        EXPECT_EQ(std::string(ConsoleTextForWindow(console.get())) + "|" + console->pending + "|" + console->line,
+                  pending + line + "|" + pending + line + "|" + line);
+        taken += pending, ConsoleTextTaken(console.get());
         EXPECT_TRUE(console->pendingLength == 0 && console->pending[0] == '\0' && !console->lineChanged);
     }
     Window& Feed(const std::string& bytes, size_t piece = std::string::npos)
@@ -27,9 +31,9 @@ struct Window {
             EXPECT_TRUE(c.pendingLength < CONSOLE_PENDING_CAPACITY && strlen(c.pending) == c.pendingLength &&
                         c.lineLength <= CONSOLE_LINE_WIDTH && strlen(c.line) == c.lineLength &&
                         c.column <= c.lineLength);
-            // Stopping early is only for a full pending: one more line and its end would not fit.
+            // Stopping early is only for a full pending: one more line and its end, and the current line, would not fit.
             if (got < size) {
-                EXPECT_GT(c.pendingLength + CONSOLE_LINE_WIDTH + 3, (size_t)CONSOLE_PENDING_CAPACITY) << from + got;
+                EXPECT_GT(c.pendingLength + 2 * CONSOLE_LINE_WIDTH + 3, (size_t)CONSOLE_PENDING_CAPACITY) << from + got;
                 Take();
             }
         }
@@ -96,8 +100,8 @@ TEST(ConsoleText, FloodsBeyondThePendingCapacityAreTakenWholeThroughTheWindow)
 
 TEST(ConsoleText, EndMarkFollowsTheLinesTextOrGoesOnALineOfItsOwn)
 {
-    std::string many, manyShown;  // 65400 bytes pending: room for one more line, not for two
-    for (int i = 0; i < 21800; ++i)
+    std::string many, manyShown;  // 65280 bytes pending: room for one more line, not for two
+    for (int i = 0; i < 21760; ++i)
         many += "x\n", manyShown += "x\r\n";
     struct { bool full; std::string before, shown; int endedAtOnce; } cases[] = {
         { false, "", "^C\r\n", 1 },  { false, "partial", "partial^C\r\n", 1 },  { false, "ab\rX", "Xb^C\r\n", 1 },
