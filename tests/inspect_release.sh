@@ -34,7 +34,7 @@ driver_entries() {
 no_manifest() { cmake -DPE_FILE="$1" -P "$source_dir/cmake/check_no_manifest.cmake" >/dev/null 2>&1; }
 # The common dialogs are loaded on first use, so comdlg32 is no import; a runtime DLL would be missing on Windows.
 expected_imports() {
-    [ "$(dll_names "$1")" = "comctl32.dll ftd2xx.dll kernel32.dll msvcrt.dll shlwapi.dll user32.dll" ] &&
+    [ "$(dll_names "$1")" = "comctl32.dll ftd2xx.dll gdi32.dll kernel32.dll msvcrt.dll shlwapi.dll user32.dll" ] &&
     [ "$(driver_entries "$1")" = "70 <none> 72 <none>" ]
 }
 static_runtime() { ! dll_names "$1" | grep -qE '(^| )(libstdc|libgcc|libwinpthread)'; }
@@ -64,7 +64,7 @@ check "PE32 (not PE32+)" 'grep -q "^Magic[[:space:]]*010b" <<<"$headers"'
 check "i386 machine" 'i686-w64-mingw32-objdump -f "$exe" | grep -q "pei-i386"'
 check "GUI subsystem" 'grep -qE "^Subsystem[[:space:]]+00000002" <<<"$headers"'
 guard "no manifest resource" no_manifest "$exe" "$work/with-manifest.exe"
-guard "imports exactly comctl32 ftd2xx kernel32 msvcrt shlwapi user32, the driver by ordinals 70 and 72 alone" \
+guard "imports exactly comctl32 ftd2xx gdi32 kernel32 msvcrt shlwapi user32, the driver by ordinals 70 and 72 alone" \
     expected_imports "$exe" "$work/dynamic.exe" "$work/driver-by-name.exe"
 guard "static: no libstdc++, libgcc or libwinpthread DLL imported" static_runtime "$exe" "$work/dynamic.exe"
 check "dialogs 1001 and 1002" 'grep -q "^1001 DIALOGEX" <<<"$resources" && grep -q "^1002 DIALOGEX" <<<"$resources"'
