@@ -325,8 +325,9 @@ TEST(Input, WhileThePersonActsDuringARunTheRunGoesOnBeingWatched)
     unsigned long long acted = ProcessCpuMs(s.process.hProcess, loader) - cpuBefore;
     printf("[ the Load ended %lu ms after the tool; the loader's CPU time: %llu ms for the run left alone, %llu ms with "
            "the person acting ]\n", GetTickCount() - toolEnded, alone, acted);
-    // Painting what the person moved costs something; a wait that polled while a loop held the thread would cost far more.
-    EXPECT_LE(acted, alone + 150);
+    // Painting what the person moved costs something, and under Wine it varies (seen: 40 to 260 ms more); a service
+    // that spun while a loop held the thread for the four seconds would cost seconds more.
+    EXPECT_LE(acted, alone + 500);
     const std::string done = "XC3SProg done.\r\ntop.bit loaded into FPGA\r\n";
     std::string box = ControlText(s.w, 4009);
     EXPECT_EQ(box.substr(box.size() - std::min(box.size(), done.size())), done);
