@@ -284,13 +284,8 @@ static void WatchTool(ToolRun* run)
         if (woke == WAIT_OBJECT_0 + count) {
             TakeMessagesDuringCommand(run->window);
         } else if (woke == WAIT_FAILED) {
-            // Never seen; waiting without the window's messages, or the output, is the safe way to the tool's end.
-            if (run->reading) {
-                DWORD size = 0;
-                CancelIo(run->pipe);
-                GetOverlappedResult(run->pipe, &run->overlapped, &size, TRUE);
-                run->reading = FALSE;
-            }
+            // Never seen; waiting without the window's messages, or the output, is the safe way to the tool's
+            // end. A read still standing is ended below, as at every run's end.
             DisconnectNamedPipe(run->pipe);
             if (run->running)
                 WaitForSingleObject(run->process, INFINITE);

@@ -178,8 +178,12 @@ TEST(Input, CtrlCInTheConsoleCopiesASelectionOrStopsTheTool)
     HANDLE tool = OpenToolProcess(s.process.dwProcessId);
     ASSERT_NE(tool, (HANDLE)NULL);
     HWND console = Console(s), text = ConsoleText(s);
-    SetForegroundWindow(console);
-    ASSERT_TRUE(WaitFor([&] { GUITHREADINFO t = p.Thread(); return t.hwndActive == console && t.hwndFocus == text; }));
+    // Keys reach the console once it is active with its text focused.
+    auto activateConsole = [&] {
+        SetForegroundWindow(console);
+        return WaitFor([&] { GUITHREADINFO t = p.Thread(); return t.hwndActive == console && t.hwndFocus == text; });
+    };
+    ASSERT_TRUE(activateConsole());
     SendMessageA(text, EM_SETSEL, 0, 8);
     p.Press({ VK_CONTROL, 'C' });
     std::string copied;
@@ -213,8 +217,7 @@ TEST(Input, CtrlCInTheConsoleCopiesASelectionOrStopsTheTool)
     // A Read stopped in its read step: the earlier file is back as it was, byte for byte.
     PostMessageA(s.w, WM_COMMAND, MAKEWPARAM(4022, BN_CLICKED), (LPARAM)GetDlgItem(s.w, 4022));
     ASSERT_TRUE(WaitFor([&] { return StartedToolRuns(s.dir) == 4; }));
-    SetForegroundWindow(console);
-    ASSERT_TRUE(WaitFor([&] { GUITHREADINFO t = p.Thread(); return t.hwndActive == console && t.hwndFocus == text; }));
+    ASSERT_TRUE(activateConsole());
     p.Press({ VK_CONTROL, VK_CANCEL });
     ASSERT_TRUE(p.Finished(2, 4022));
     box = ControlText(s.w, 4009);
