@@ -11,7 +11,6 @@ static const ToolFailureText kFailureTexts[] = {
     { "Can't open datafile", NULL },
     { "No JTAG Chain found", NULL },
     { "Cannot find device having IDCODE", NULL },
-    { "Could not open FTDI device", NULL },
     { "Unable to access FTDI device", NULL },
     { "Can't find description for a cable named", NULL },
     { "IOException", NULL },

@@ -19,7 +19,7 @@ TEST(ToolOutput, KnowsEveryFailureTextOfTheToolAndOnlyOnOneLine)
 {
     const char* texts[] = {
         "Device failed to configure", "Reading Bitfile x.bit failed", "Can't open datafile", "No JTAG Chain found",
-        "Cannot find device having IDCODE", "Could not open FTDI device", "Unable to access FTDI device",
+        "Cannot find device having IDCODE", "Unable to access FTDI device",
         "Can't find description for a cable named", "IOException", "ISF Bitfile probably not loaded",
         "Verify failed", "Erase failed", "Page Program failed", "Failed to programm page",
         "unknown JEDEC manufacturer", "Programming not yet implemented", "dude, that file is larger than the flash!",
@@ -55,4 +55,18 @@ TEST(ToolOutput, ProgressIsTheLineBeingWrittenOrTheLastOneWritten)
         EXPECT_EQ(std::string(ToolProgressLine(&output)) + std::to_string(output.progressChanged),
                   std::string(c.progress) + (*c.text ? "1" : "0")) << c.text;
     }
+}
+
+// On a PC where FTDI's own driver holds the cable, the tool's libftdi attempt fails on every run and it
+// goes on through the D2XX driver: that line comes with each success and must not fail it.
+TEST(ToolOutput, TheLibftdiFallbackLineIsNoFailure)
+{
+    ToolOutput output = Read("XC3SPROG (c) 2004-2011 xc3sprog project $Rev$ OS: Windows\r\n"
+                             "Could not open FTDI device (using libftdi): device not found\n"
+                             "Using FTD2XX, \nJTAG loc.:   0  IDCODE: 0x22620093  Desc:  XC3S400AN Rev: C  IR length:  6\n");
+    EXPECT_FALSE(ToolOutputFailed(&output)) << output.reason;
+    // The cable that neither driver opens stays a failure.
+    output = Read("Could not open FTDI device (using libftdi): device not found\n"
+                  "No FTDI device found (using FTD2XX)\nUnable to access FTDI device with either libftdi or FTD2XX\n");
+    EXPECT_EQ(std::string(output.reason), "Unable to access FTDI device with either libftdi or FTD2XX");
 }
