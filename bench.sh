@@ -5,7 +5,7 @@ cd "$(dirname "$0")"
 scripts/ensure-deps.sh
 
 # BENCH_BUILD_DIR builds elsewhere than the preset's folder, so that a bench can run beside other builds.
-targets=(bench_driver bare_dialog bare_dialog_imports bare_tool_runner loader standin_ftd2xx standin_xc3sprog)
+targets=(bench_driver bare_dialog bare_dialog_imports bare_tool_runner loader simulated_card standin_xc3sprog)
 if [ -n "${BENCH_BUILD_DIR:-}" ]; then
     build="$BENCH_BUILD_DIR"
     cmake --preset win64 -B "$build" >/dev/null

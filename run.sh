@@ -1,19 +1,19 @@
 #!/usr/bin/env bash
-# Builds the loader, lays out a demo Program directory with the stand-ins, and starts it under Wine.
+# Builds the loader, lays out a demo Program directory with the simulated card and the tool stand-in, and starts it under Wine.
 set -euo pipefail
 cd "$(dirname "$0")"
 scripts/ensure-deps.sh
 
 cmake --preset win64 >/dev/null
-cmake --build --preset win64 --target loader standin_ftd2xx standin_xc3sprog
+cmake --build --preset win64 --target loader simulated_card make_card_files standin_xc3sprog
 
 demo=build/demo
 mkdir -p "$demo"
-cp "build/win64/VLR Loader.exe" build/win64/stand-ins/ftd2xx.dll build/win64/stand-ins/xc3sprog.exe "$demo/"
-printf '[Driver]\r\nCount=1\r\nDescription0=Vellora USB JTAG Cable\r\n' > "$demo/ftd2xx-standin.ini"
+cp "build/win64/VLR Loader.exe" build/win64/simulated-card/ftd2xx.dll build/win64/stand-ins/xc3sprog.exe "$demo/"
+printf '[Driver]\r\nCount=1\r\nDescription0=Vellora USB JTAG Cable\r\n' > "$demo/simulated-card.ini"
 : > "$demo/xc3s400an.bit"
-: > "$demo/vlrext.bit"
-[ -f "$demo/sample.bit" ] || head -c 4096 /dev/urandom > "$demo/sample.bit"
+# The card's own bitstreams: the external-flash helper vlrext.bit, a design (sample.bit) and one that never starts.
+build/win64/simulated-card/make_card_files "$demo"
 printf '@echo off\r\necho VLR Loader: put the card on USB, choose a .bit file, choose a destination, press Load.\r\n' > "$demo/Help.bat"
 
 . scripts/wine-env.sh

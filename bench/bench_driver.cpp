@@ -36,11 +36,11 @@ static Layout LayOut()
     if (!CreateDirectoryA(layout.dir.c_str(), NULL))
         Fail("cannot create " + layout.dir);
     CopyInto(build, layout.dir, "VLR Loader.exe");
-    CopyInto(build + "stand-ins\\", layout.dir, "ftd2xx.dll");
+    CopyInto(build + "simulated-card\\", layout.dir, "ftd2xx.dll");
     CopyInto(build + "stand-ins\\", layout.dir, "xc3sprog.exe");
     for (const char* name : { "bare_dialog.exe", "bare_dialog_imports.exe", "bare_tool_runner.exe" })
         CopyInto(benchDir, layout.dir, name);
-    WriteText(layout.dir + "ftd2xx-standin.ini", "[Driver]\r\nCount=1\r\nDescription0=Vellora USB JTAG Cable\r\n");
+    WriteText(layout.dir + "simulated-card.ini", "[Driver]\r\nCount=1\r\nDescription0=Vellora USB JTAG Cable\r\n");
     // The top left corner of the screen; the other Main windows of the bench open beside it.
     WriteText(layout.dir + "VLR Loader.ini", "[DlgPosition]\r\nX=0\r\nY=0\r\n");
     layout.bitstream = layout.dir + "sample.bit";

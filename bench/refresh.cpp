@@ -19,7 +19,7 @@ static std::string CableDirectory(const Layout& layout, int cables)
     std::string ini = "[Driver]\r\nCount=" + std::to_string(cables) + "\r\n";
     for (int i = 0; i < cables; ++i)
         ini += "Description" + std::to_string(i) + "=Vellora USB JTAG Cable " + std::to_string(i) + "\r\n";
-    WriteText(dir + "ftd2xx-standin.ini", ini);
+    WriteText(dir + "simulated-card.ini", ini);
     return dir;
 }
 

@@ -113,7 +113,7 @@ TEST_F(MainWindow, StatusLogReportsCablesAndSurvivesAllocationFailures)
         { two + "\r\nCountStatus=1", "Devices found: IO Error!\r\n" + listed, "70 72,0 72,1 ", true },
     };
     for (const auto& c : cases) {
-        WriteFileText(dir + "ftd2xx-standin.ini", "[Driver]\r\n" + c.driver + "\r\n");
+        WriteFileText(dir + "simulated-card.ini", "[Driver]\r\n" + c.driver + "\r\n");
         DeleteFileA((dir + "ftd2xx-calls.log").c_str());
         c.refresh ? (void)SendMessageA(window, WM_COMMAND, IDC_REFRESH, 0) : Open();
         std::string calls;  // the driver's calls in their order, "70 72,0 ..."

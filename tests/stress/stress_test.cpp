@@ -93,7 +93,7 @@ TEST(UnusualPaths, PathOf259CharactersWithBlanksAndAnsiCharactersReachTheToolWho
     renamed.dir = folder + std::string(246 - folder.size(), 'r') + "\\";
     renamed.exe = "L.exe";
     CreateDirectoryA(renamed.dir.c_str(), NULL);
-    for (std::string name : { "ftd2xx.dll", "xc3sprog.exe", "ftd2xx-standin.ini", "VLR Loader.exe" })
+    for (std::string name : { "ftd2xx.dll", "xc3sprog.exe", "simulated-card.ini", "VLR Loader.exe" })
         CopyFileA((s.dir + name).c_str(), (renamed.dir + (name == s.exe ? renamed.exe : name)).c_str(), FALSE);
     ASSERT_TRUE(renamed.Start());
     EXPECT_TRUE(EndsWith(renamed.Load(paths[0]), kLoaded));
@@ -119,7 +119,7 @@ TEST(Faults, ToolAndDriverFailuresLeaveTheProgramRunningAndItRecovers)
         SCOPED_TRACE(c.name);
         Session s("fault", c.withTool);
         ConfigureTool(s.dir, c.tool);
-        WriteFileText(s.dir + "ftd2xx-standin.ini", std::string("[Driver]\r\n") + c.driver + "\r\n");
+        WriteFileText(s.dir + "simulated-card.ini", std::string("[Driver]\r\n") + c.driver + "\r\n");
         ASSERT_TRUE(s.Start());
         std::string status = IsControlEnabled(s.w, 4001) ? s.Load(s.bitstream) : ControlText(s.w, 4009);
         EXPECT_TRUE(EndsWith(status, c.status)) << status;

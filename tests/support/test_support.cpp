@@ -10,8 +10,8 @@
 
 namespace testing_support {
 
-// Folder of the running test program, with a trailing backslash; the build puts the loader and the
-// stand-ins' folder "stand-ins" there.
+// Folder of the running test program, with a trailing backslash; the build puts the loader, the
+// stand-ins' folder "stand-ins" and the simulated card's "simulated-card" there.
 static std::string ExeDirectory()
 {
     char path[MAX_PATH];
@@ -54,10 +54,11 @@ std::string IniValues(const std::string& path, const std::vector<std::string>& k
 
 void ConfigureCables(const std::string& dir, int count, const std::vector<std::string>& descriptions)
 {
-    std::string text = "[Driver]\r\nCount=" + std::to_string(count) + "\r\n";
+    // Only [Driver] is replaced: the card's conditions in [Card] stay as the test set them.
+    std::string section = "Count=" + std::to_string(count) + '\0';
     for (size_t i = 0; i < descriptions.size(); ++i)
-        text += "Description" + std::to_string(i) + "=" + descriptions[i] + "\r\n";
-    WriteFileText(dir + "ftd2xx-standin.ini", text);
+        section += "Description" + std::to_string(i) + "=" + descriptions[i] + '\0';
+    WritePrivateProfileSectionA("Driver", (section + '\0').c_str(), (dir + "simulated-card.ini").c_str());
 }
 
 std::vector<ToolCall> ReadToolCalls(const std::string& dir)
@@ -131,7 +132,7 @@ Session::Session(const std::string& tag, bool withTool)
     : dir(MakeScratchDirectory(tag)), ini(dir + "VLR Loader.ini"), bitstream(dir + "my designs\\top.bit")
 {
     CopyFileA((ExeDirectory() + "VLR Loader.exe").c_str(), (dir + "VLR Loader.exe").c_str(), FALSE);
-    CopyFileA((ExeDirectory() + "stand-ins\\ftd2xx.dll").c_str(), (dir + "ftd2xx.dll").c_str(), FALSE);
+    CopyFileA((ExeDirectory() + "simulated-card\\ftd2xx.dll").c_str(), (dir + "ftd2xx.dll").c_str(), FALSE);
     if (withTool)
         AddTool();
     ConfigureCables(dir, 1);

@@ -20,7 +20,7 @@ void WriteFileText(const std::string& path, const std::string& text);
 // "<missing>" stands for a missing one.
 std::string IniValues(const std::string& path, const std::vector<std::string>& keys);
 
-// Cable driver stand-in: configuration file "ftd2xx-standin.ini" in dir.
+// The cable driver (the simulated card): section [Driver] of its settings file "simulated-card.ini" in dir.
 void ConfigureCables(const std::string& dir, int count, const std::vector<std::string>& descriptions = {"X"});
 
 // Programming tool stand-in: its configuration beside it and the log of its runs.
@@ -45,7 +45,7 @@ inline LRESULT Command(HWND dialog, int id)
 { return SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), (LPARAM)GetDlgItem(dialog, id)); }
 inline void Click(HWND dialog, int id) { SendMessageA(GetDlgItem(dialog, id), BM_CLICK, 0, 0); }
 
-// A fresh Program directory with the loader, the driver stand-in reporting one cable "X", the tool
+// A fresh Program directory with the loader, the simulated card's driver reporting one cable "X", the tool
 // stand-in (unless withTool is false), the helper bitstreams (empty) and the bitstream "my designs\top.bit";
 // a loader started in it is closed at the end of the scope.
 struct Session {

@@ -1,0 +1,100 @@
+// The card's two SPI flashes: the FPGA's in-system flash (AT45DB041-style) and the external flash (M25P16-style).
+#ifndef SIMULATED_CARD_FLASHES_H
+#define SIMULATED_CARD_FLASHES_H
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "card_events.h"
+
+namespace card {
+
+// A flash seen from its pins, one clock at a time: bytes in most significant bit first, the answer out the same way,
+// driven from the clock after the byte that decides it. A flash that drives nothing reads as 1 (the pull-up).
+class SpiFlash {
+public:
+    SpiFlash(Events& events, std::string& memory, const char* name) : events_(events), memory_(memory), name_(name) {}
+    virtual ~SpiFlash() = default;
+    void Select();
+    // One rising clock edge with MOSI; returns MISO as the master samples it at that edge.
+    bool Clock(bool mosi)
+    {
+        bool miso = driven_ ? (out_ >> (7 - (bits_ & 7))) & 1 : true;
+        in_ = (uint8_t)(in_ << 1 | mosi);
+        if ((++bits_ & 7) == 0) {
+            int next = Byte(in_, bits_ / 8 - 1);
+            driven_ = next >= 0;
+            out_ = (uint8_t)next;
+        }
+        return miso;
+    }
+    void Deselect();
+    bool Selected() const { return selected_; }
+
+    // Conditions: a page that does not take its data (-1: none); a program or erase that never ends.
+    long badPage = -1;
+    bool staysBusy = false;
+
+protected:
+    // Byte index of the command (0: the opcode); the byte to drive in the next eight clocks, or -1 for none.
+    virtual int Byte(uint8_t byte, size_t index) = 0;
+    virtual void End(size_t bits) = 0;  // chip select rose after so many clocks
+    uint32_t Address() const { return address_ & 0xFFFFFF; }
+
+    Events& events_;
+    std::string& memory_;
+    const char* name_;
+    uint8_t opcode_ = 0;
+    uint32_t address_ = 0;  // the three bytes after the opcode, as they come
+    int busyPolls_ = 0;     // status reads still answered busy; -1: for ever
+    bool ignoring_ = false; // the command came while busy
+
+private:
+    bool selected_ = false, driven_ = false;
+    size_t bits_ = 0;
+    uint8_t in_ = 0, out_ = 0xFF;
+};
+
+// AT45DB041: 2,048 pages of 264 bytes, two SRAM buffers, page programs through a buffer with built-in erase.
+class At45 : public SpiFlash {
+public:
+    At45(Events& events, std::string& memory) : SpiFlash(events, memory, "isf") {}
+    static constexpr int kProgramPolls = 6, kEraseBlockPolls = 20, kEraseSectorPolls = 300;
+
+protected:
+    int Byte(uint8_t byte, size_t index) override;
+    void End(size_t bits) override;
+
+private:
+    uint8_t Status() const { return busyPolls_ ? 0x1C : 0x9C; }  // ready, density 0111, 264-byte pages
+    size_t Linear(uint32_t address) const;
+    void Busy(int polls);
+    void ProgramPage(const uint8_t* buffer, size_t page);
+    void Erase(size_t firstPage, size_t pages, int polls);
+    uint8_t buffers_[2][264] = {};
+    uint32_t buffer1At_ = 0;
+    size_t readAt_ = 0;
+};
+
+// M25P16: 2 MiB, 256-byte pages, 64 KiB sectors; programming only clears bits and needs write enable.
+class M25p : public SpiFlash {
+public:
+    M25p(Events& events, std::string& memory) : SpiFlash(events, memory, "spi") {}
+    static constexpr int kProgramPolls = 1, kSectorErasePolls = 300, kBulkErasePolls = 3000;
+
+protected:
+    int Byte(uint8_t byte, size_t index) override;
+    void End(size_t bits) override;
+
+private:
+    uint8_t Status() const { return (uint8_t)((busyPolls_ ? 1 : 0) | (writeEnabled_ ? 2 : 0)); }
+    void Busy(int polls);
+    bool writeEnabled_ = false;
+    uint8_t page_[256];
+    size_t readAt_ = 0;
+};
+
+}  // namespace card
+
+#endif
