@@ -12,6 +12,12 @@ static const ToolFailureText kFailureTexts[] = {
     { "No JTAG Chain found", NULL },
     { "Cannot find device having IDCODE", NULL },
     { "Unable to access FTDI device", NULL },
+    { "No FTDI device found", NULL },
+    { "FTD2XX Open failed", NULL },
+    { "FT_", " failed" },
+    // A cable that fails in the middle of a step: the tool names the transfer, then ends with an exception.
+    { "mpsse_send: ", NULL },
+    { "readusb: ", NULL },
     { "Can't find description for a cable named", NULL },
     { "IOException", NULL },
     { "ISF Bitfile probably not loaded", NULL },
