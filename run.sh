@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Builds the loader, lays out a demo Program directory with the simulated card and the tool stand-in, and starts it under Wine.
+# Builds the loader, lays out a demo Program directory with the simulated card and the tool, and starts it under Wine.
 set -euo pipefail
 cd "$(dirname "$0")"
 scripts/ensure-deps.sh
@@ -9,9 +9,16 @@ cmake --build --preset win64 --target loader simulated_card make_card_files stan
 
 demo=build/demo
 mkdir -p "$demo"
-cp "build/win64/VLR Loader.exe" build/win64/simulated-card/ftd2xx.dll build/win64/stand-ins/xc3sprog.exe "$demo/"
+cp "build/win64/VLR Loader.exe" build/win64/simulated-card/ftd2xx.dll "$demo/"
 printf '[Driver]\r\nCount=1\r\nDescription0=Vellora USB JTAG Cable\r\n' > "$demo/simulated-card.ini"
-: > "$demo/xc3s400an.bit"
+# The real tool and its own bridge bitstream when its source lies beside the project, else the tool stand-in.
+if [ -f ../shared/third-party/xc3sprog/xc3sprog.cpp ]; then
+    cmake --build --preset win64 --target real_tool
+    cp -f build/win64/real-tool/xc3sprog.exe build/win64/real-tool/xc3s400an.bit "$demo/"
+else
+    cp build/win64/stand-ins/xc3sprog.exe "$demo/"
+    : > "$demo/xc3s400an.bit"
+fi
 # The card's own bitstreams: the external-flash helper vlrext.bit, a design (sample.bit) and one that never starts.
 build/win64/simulated-card/make_card_files "$demo"
 printf '@echo off\r\necho VLR Loader: put the card on USB, choose a .bit file, choose a destination, press Load.\r\n' > "$demo/Help.bat"

@@ -39,14 +39,18 @@ void At45::Busy(int polls) { busyPolls_ = staysBusy ? -1 : polls; }
 void At45::ProgramPage(const uint8_t* buffer, size_t page)
 {
     if (staysBusy) {
+        if (events_.logging)
+            events_.Logf("fault: isf stays busy, page %u not programmed", (unsigned)page);
         Busy(-1);
         return;
     }
     // The built-in erase happens either way; a bad page then keeps nothing of the buffer.
     char* at = &memory_[page * 264];
-    if ((long)page == badPage)
+    if ((long)page == badPage) {
         memset(at, 0xFF, 264);
-    else
+        if (events_.logging)
+            events_.Logf("fault: isf page %u takes no data", (unsigned)page);
+    } else
         memcpy(at, buffer, 264);
     Busy(kProgramPolls);
     events_.Changed();
@@ -199,6 +203,8 @@ void M25p::End(size_t bits)
     case 0x02:
         if (writeEnabled_ && whole && bits >= 40) {
             size_t page = (Address() >> 8) % (memory_.size() / 256);
+            if (events_.logging && (staysBusy || (long)page == badPage))
+                events_.Logf("fault: spi page %u %s", (unsigned)page, staysBusy ? "not programmed, the flash stays busy" : "takes no data");
             if (!staysBusy && (long)page != badPage)
                 for (size_t i = 0; i < 256; i++)
                     memory_[page * 256 + i] = (char)(memory_[page * 256 + i] & page_[i]);
@@ -208,6 +214,8 @@ void M25p::End(size_t bits)
         break;
     case 0xD8:
         if (writeEnabled_ && bits == 32) {
+            if (staysBusy && events_.logging)
+                events_.Logf("fault: spi sector erase never ends, the flash stays busy");
             if (!staysBusy)
                 memset(&memory_[(Address() >> 16) % (memory_.size() >> 16) << 16], 0xFF, 65536);
             Busy(kSectorErasePolls);
