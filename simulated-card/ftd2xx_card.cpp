@@ -18,11 +18,14 @@ static long Setting(const char* section, const char* key, long fallback) { retur
 // Without a Count the cable is what the card ships with: an FT2232H, listed once per channel.
 static bool CountGiven() { return !IniText(kSettings, "Driver", "Count", "").empty(); }
 
+static DWORD DeviceCount() { return CountGiven() ? (DWORD)Setting("Driver", "Count", 0) : 2; }
+
+// A failing count (CountStatus) leaves the list itself as it is: the details still answer.
 static FT_STATUS CountDevices(DWORD* count)
 {
     FT_STATUS status = (FT_STATUS)Setting("Driver", "CountStatus", 0);
     if (status == FT_OK)
-        *count = CountGiven() ? (DWORD)Setting("Driver", "Count", 0) : 2;
+        *count = DeviceCount();
     return status;
 }
 
@@ -40,9 +43,8 @@ static std::string Description(DWORD index)
 static FT_STATUS DeviceDetail(DWORD index, DWORD* flags, DWORD* type, DWORD* id, DWORD* locId, char* serial16,
                               char* description64, DWORD* handle)
 {
-    DWORD count = 0;
     // Compared as the DWORD that the count hands out, so both calls agree on the number of cables.
-    if (CountDevices(&count) != FT_OK || index >= count)
+    if (index >= DeviceCount())
         return FT_DEVICE_NOT_FOUND;
     if ((long)index == Setting("Driver", "FailDetailIndex", -1))
         return FT_IO_ERROR;
