@@ -160,9 +160,10 @@ TEST(Fpga, SramLoadStartsOnlyAfterStartAndTheJstartClocks)
 
 TEST(Fpga, RebootConfiguresFromTheInSystemFlashAsTheToolWroteIt)
 {
-    std::string frames = UserFrames(9, 2000);
+    std::string frames = UserFrames(9, 2000), data = ConfigurationData(frames);
+    std::string withSecondSync = std::string(data).insert(data.find("\xAA\x99") + 2, "\x55\x66");  // as other families have
     const struct { std::string isf; bool done; } cases[] = {
-        { ConfigurationData(frames), true }, { ConfigurationData(frames, false), false }, { "", false } };
+        { data, true }, { withSecondSync, true }, { ConfigurationData(frames, false), false }, { "", false } };
     for (const auto& c : cases) {
         CardState initial = Running(Design::User);
         initial.isf.replace(0, c.isf.size(), c.isf);  // a .bit file's data, stored as the file holds it
