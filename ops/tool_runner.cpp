@@ -18,11 +18,20 @@ enum {
     SERVICE_SLICE_MS = 50,        // the longest one service reads, so that the window stays answering
     DRAIN_QUIET_MS = 200,         // after the tool's end: what it left in the pipe, unless nothing comes
     DRAIN_LONGEST_MS = 2000,      // then what the tool started and left behind is ended, should it keep the pipe open
+    WAIT_SLICE_MS = 20,           // a wait that cannot take the window's messages comes back for them this often
     ATTRIBUTE_LIST_CAPACITY = 256
 };
 
 // The exit code of a program ended by Ctrl+C, as Windows gives it to a console program.
 static const DWORD kStoppedExitCode = 0xC000013A;
+
+// Every kind of message wakes the wait, as far as Windows 7 knows them: it refuses the whole call for a flag
+// it lacks. QS_ALLINPUT holds Windows 8's QS_TOUCH and QS_POINTER in a build for a later Windows, so the
+// mask is spelt out rather than taken from it.
+static const DWORD kWakeMask = QS_KEY | QS_MOUSE | QS_RAWINPUT | QS_POSTMESSAGE | QS_TIMER | QS_PAINT | QS_HOTKEY | QS_SENDMESSAGE;
+#if _WIN32_WINNT <= 0x0601
+static_assert(kWakeMask == QS_ALLINPUT, "the wait wakes for every message Windows 7 has");
+#endif
 
 // One run of the tool while it lasts: the program's end of the pipe, the tool and its job, what was read.
 struct ToolRun {
@@ -267,6 +276,18 @@ static DWORD NextServiceDue(const ToolRun* run)
     return timeout;
 }
 
+// A wait that the platform refused (an argument it does not know) must still leave the run watched: the
+// window's messages are taken, and the pipe and the tool waited on, a slice at a time; if even that wait
+// is refused, the slice is slept.
+static void WaitInSlices(ToolRun* run, DWORD count, const HANDLE* handles, DWORD timeout)
+{
+    TakeMessagesDuringCommand(run->window);
+    if (timeout > WAIT_SLICE_MS)
+        timeout = WAIT_SLICE_MS;
+    if (count == 0 || WaitForMultipleObjects(count, handles, FALSE, timeout) == WAIT_FAILED)
+        Sleep(timeout);
+}
+
 // Waits until the run is over, taking the window's messages meanwhile; sleeps until the pipe, the tool
 // or the queue has something, or a service falls due, so that waiting costs nothing.
 static void WatchTool(ToolRun* run)
@@ -280,17 +301,12 @@ static void WatchTool(ToolRun* run)
             handles[count++] = run->overlapped.hEvent;
         if (run->running)
             handles[count++] = run->process;
-        DWORD woke = MsgWaitForMultipleObjectsEx(count, handles, NextServiceDue(run), QS_ALLINPUT, MWMO_INPUTAVAILABLE);
-        if (woke == WAIT_OBJECT_0 + count) {
+        DWORD timeout = NextServiceDue(run);
+        DWORD woke = MsgWaitForMultipleObjectsEx(count, handles, timeout, kWakeMask, MWMO_INPUTAVAILABLE);
+        if (woke == WAIT_OBJECT_0 + count)
             TakeMessagesDuringCommand(run->window);
-        } else if (woke == WAIT_FAILED) {
-            // Never seen; waiting without the window's messages, or the output, is the safe way to the tool's
-            // end. A read still standing is ended below, as at every run's end.
-            DisconnectNamedPipe(run->pipe);
-            if (run->running)
-                WaitForSingleObject(run->process, INFINITE);
-            break;
-        }
+        else if (woke == WAIT_FAILED)
+            WaitInSlices(run, count, handles, timeout);
     }
     if (run->reading) {
         // The buffer must outlive the read: cancelled, and its end awaited, before the run's record goes.

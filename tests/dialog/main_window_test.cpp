@@ -386,6 +386,76 @@ TEST_F(MainWindow, ALoadWhoseToolOutputCannotBeReadStillEnds)
     EXPECT_TRUE(calls.size() == 1 && calls[0].endMs - calls[0].startMs < 20000);
 }
 
+// Windows 7's wait refuses the whole call for a wake flag it lacks (Windows 8's QS_TOUCH 0x800 and QS_POINTER
+// 0x1000 among them) or a flag beyond MWMO_INPUTAVAILABLE. Every run of this program waits through it; a test
+// may make it refuse every call.
+static decltype(&MsgWaitForMultipleObjectsEx) g_msgWait;
+static int g_waits, g_refusedWaits;
+static bool g_everyWaitFails;
+static DWORD WINAPI Windows7Wait(DWORD count, const HANDLE* handles, DWORD ms, DWORD wake, DWORD flags)
+{
+    ++g_waits;
+    if (g_everyWaitFails || (wake & ~0x05FFu) != 0 || (flags & ~0x7u) != 0) {
+        ++g_refusedWaits;
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return WAIT_FAILED;
+    }
+    return g_msgWait(count, handles, ms, wake, flags);
+}
+static const bool kWindows7Wait =
+    SwapImport(NULL, "MsgWaitForMultipleObjectsEx", 0, (void*)Windows7Wait, (void**)&g_msgWait) == 0 && g_msgWait != NULL;
+
+// A thread timer of the test's fires only while the run takes the window's messages: it notes the page the
+// status box shows and whether the PC is kept awake.
+static std::vector<int> g_pages;
+static EXECUTION_STATE g_executionState;
+static bool g_sleepAllowedDuringRun;
+static decltype(&SetThreadExecutionState) g_setExecutionState;
+static EXECUTION_STATE WINAPI RecordExecutionState(EXECUTION_STATE state) { g_executionState = state; return g_setExecutionState(state); }
+static void CALLBACK NotePage(HWND, UINT, UINT_PTR, DWORD)
+{
+    std::string box = WindowText(g_box);
+    size_t at = box.rfind("Writing page ");
+    if (at != std::string::npos && (g_pages.empty() || g_pages.back() != atoi(box.c_str() + at + 13)))
+        g_pages.push_back(atoi(box.c_str() + at + 13));
+    g_sleepAllowedDuringRun |= g_executionState != (ES_CONTINUOUS | ES_SYSTEM_REQUIRED);
+}
+
+// With Windows 7's wait, and with a wait that always fails, the run is watched alike: the window takes its
+// messages, the progress moves on, the output reaches the XC3SProg Console and a failure the tool only prints
+// fails the run. The PC is kept from sleeping until the command ends.
+TEST_F(MainWindow, TheRunIsWatchedWithWindows7sWaitAndWithAWaitThatAlwaysFails)
+{
+    ASSERT_TRUE(kWindows7Wait);
+    WriteFileText(dir + "top.bit", "bits");
+    ConfigureTool(dir, "Stdout=Verify failed\\r\\n\r\nProgress=Writing page #/12\r\nSteps=12\r\nStepMs=100\r\n");
+    Open();
+    g_box = GetDlgItem(window, IDC_STATUS);
+    SetDlgItemTextA(window, IDC_BITSTREAM_COMBO, (dir + "top.bit").c_str());
+    SwapImport(NULL, "SetThreadExecutionState", 0, (void*)RecordExecutionState, (void**)&g_setExecutionState);
+    for (bool everyWaitFails : { false, true }) {
+        SCOPED_TRACE(everyWaitFails ? "every wait fails" : "Windows 7's wait");
+        g_everyWaitFails = everyWaitFails;
+        g_waits = g_refusedWaits = 0;
+        g_pages.clear();
+        g_sleepAllowedDuringRun = false;
+        UINT_PTR timer = SetTimer(NULL, 0, 50, NotePage);
+        Command(window, IDC_LOAD);
+        KillTimer(NULL, timer);
+        EXPECT_TRUE(g_pages.size() >= 5 && std::is_sorted(g_pages.begin(), g_pages.end()) && g_pages.back() <= 12)
+            << testing::PrintToString(g_pages);
+        EXPECT_TRUE(g_waits > 0 && g_refusedWaits == (everyWaitFails ? g_waits : 0)) << g_waits << " " << g_refusedWaits;
+        std::string box = ControlText(window, IDC_STATUS), said = "XC3SProg failed: Verify failed\r\nIO Error\r\n";
+        EXPECT_EQ(box.substr(box.size() - std::min(box.size(), said.size())), said);
+        std::string shown = WindowText(GetDlgItem(g_state.consoleWindow, IDC_CONSOLE_TEXT)), end = "Verify failed\r\nWriting page 12/12\r\nDone, exit code 0\r\n";
+        EXPECT_EQ(shown.substr(shown.size() - std::min(shown.size(), end.size())), end);
+        EXPECT_TRUE(!g_sleepAllowedDuringRun && g_executionState == ES_CONTINUOUS);
+    }
+    g_everyWaitFails = false;
+    void* recorder;
+    SwapImport(NULL, "SetThreadExecutionState", 0, (void*)g_setExecutionState, &recorder);
+}
+
 // A Refresh sets both radio sets to their defaults also when cables are found, and the picture follows.
 TEST_F(MainWindow, RefreshWithCablesSetsBothRadioSetsToTheirDefaults)
 {
