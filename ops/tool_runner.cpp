@@ -135,9 +135,8 @@ static BOOL LimitInheritance(STARTUPINFOEXA* startup, InheritList* list, HANDLE 
 }
 
 // The tool ends with the program, also when the program is ended from Task Manager or crashes: the job
-// dies with the program's last handle to it and takes the tool along. Before Windows 8 a program that
-// already runs in a job (started by some launchers) cannot put its child into another: the tool then
-// runs without one.
+// dies with the program's last handle to it and takes the tool along. Before Windows 8 a child that is
+// still in its parent's job cannot be put into another (BreakawayFromJob): the tool then runs without one.
 static HANDLE JoinKillOnCloseJob(HANDLE process)
 {
     HANDLE job = CreateJobObjectA(NULL, NULL);
@@ -153,6 +152,23 @@ static HANDLE JoinKillOnCloseJob(HANDLE process)
 }
 static_assert(sizeof(JOBOBJECT_EXTENDED_LIMIT_INFORMATION) == (sizeof(void*) == 4 ? 112 : 144),
               "JOBOBJECT_EXTENDED_LIMIT_INFORMATION as the platform defines it");
+
+// Before Windows 8 the tool can join its own job only when it leaves the program's as it starts, and Explorer
+// starts a program without a manifest inside a job of the Program Compatibility Assistant. Leaving must be
+// allowed by that job; a job that lets children leave silently needs no asking, and one that cannot be
+// asked about is asked all the same, since a start refused for it is made again without.
+static DWORD BreakawayFromJob(void)
+{
+    BOOL inJob = FALSE;
+    if (!IsProcessInJob(GetCurrentProcess(), NULL, &inJob) || !inJob)
+        return 0;
+    JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits = {};
+    if (!QueryInformationJobObject(NULL, JobObjectExtendedLimitInformation, &limits, sizeof limits, NULL))
+        return CREATE_BREAKAWAY_FROM_JOB;
+    DWORD allowed = limits.BasicLimitInformation.LimitFlags;
+    return (allowed & JOB_OBJECT_LIMIT_BREAKAWAY_OK) && !(allowed & JOB_OBJECT_LIMIT_SILENT_BREAKAWAY_OK)
+        ? CREATE_BREAKAWAY_FROM_JOB : 0;
+}
 
 // Starts the tool suspended, puts it into its job, then lets it run: it never runs outside the job.
 // No console window on any Windows: the output goes through the pipe, and no terminal is handed anything.
@@ -171,10 +187,16 @@ static BOOL StartTool(const char* commandLine, HANDLE output, PROCESS_INFORMATIO
         startup.StartupInfo.cb = sizeof startup;
         flags |= EXTENDED_STARTUPINFO_PRESENT;
     }
-    // CreateProcessA may write into the command line, so it gets a copy of its own.
+    // CreateProcessA may write into the command line, so each start gets a copy of its own.
     char line[COMMAND_LINE_CAPACITY];
     CopyText(line, sizeof line, commandLine);
-    BOOL started = CreateProcessA(NULL, line, NULL, NULL, TRUE, flags, NULL, NULL, &startup.StartupInfo, process);
+    DWORD breakaway = BreakawayFromJob();
+    BOOL started = CreateProcessA(NULL, line, NULL, NULL, TRUE, flags | breakaway, NULL, NULL, &startup.StartupInfo, process);
+    if (!started && breakaway != 0 && GetLastError() == ERROR_ACCESS_DENIED) {
+        // Leaving was refused after all: the tool runs in the program's job, and without one of its own before Windows 8.
+        CopyText(line, sizeof line, commandLine);
+        started = CreateProcessA(NULL, line, NULL, NULL, TRUE, flags, NULL, NULL, &startup.StartupInfo, process);
+    }
     if (startup.lpAttributeList != NULL)
         list.remove(startup.lpAttributeList);
     if (!started)

@@ -456,6 +456,76 @@ TEST_F(MainWindow, TheRunIsWatchedWithWindows7sWaitAndWithAWaitThatAlwaysFails)
     SwapImport(NULL, "SetThreadExecutionState", 0, (void*)g_setExecutionState, &recorder);
 }
 
+// Windows 7 in a job: a process in one cannot be put into another, so the tool joins its own job only when it
+// has left the program's as it started, which that job must allow. The stand-ins pretend the program runs in a
+// job with the given limits and refuse a join as Windows 7 does.
+static bool g_inJob, g_refuseBreakaway, g_toolInProgramsJob;
+static DWORD g_jobLimits;
+static std::string g_jobEvents;
+static BOOL WINAPI PretendInJob(HANDLE, HANDLE, PBOOL result) { *result = g_inJob; return TRUE; }
+static BOOL WINAPI PretendJobLimits(HANDLE job, JOBOBJECTINFOCLASS kind, LPVOID info, DWORD size, LPDWORD)
+{
+    if (job != NULL || kind != JobObjectExtendedLimitInformation || size != sizeof(JOBOBJECT_EXTENDED_LIMIT_INFORMATION))
+        return FALSE;
+    memset(info, 0, size);
+    ((JOBOBJECT_EXTENDED_LIMIT_INFORMATION*)info)->BasicLimitInformation.LimitFlags = g_jobLimits;
+    return TRUE;
+}
+static BOOL WINAPI StartInJob(LPCSTR app, LPSTR line, LPSECURITY_ATTRIBUTES p, LPSECURITY_ATTRIBUTES t, BOOL inherit,
+                              DWORD flags, LPVOID env, LPCSTR cwd, LPSTARTUPINFOA startup, LPPROCESS_INFORMATION info)
+{
+    bool breakaway = (flags & CREATE_BREAKAWAY_FROM_JOB) != 0;
+    g_jobEvents += breakaway ? "start+breakaway" : "start";
+    if (breakaway && g_refuseBreakaway) {
+        g_jobEvents += " refused, ";
+        SetLastError(ERROR_ACCESS_DENIED);
+        return FALSE;
+    }
+    g_jobEvents += ", ";
+    g_toolInProgramsJob = g_inJob && !breakaway && !(g_jobLimits & JOB_OBJECT_LIMIT_SILENT_BREAKAWAY_OK);
+    return g_createProcess(app, line, p, t, inherit, flags & ~CREATE_BREAKAWAY_FROM_JOB, env, cwd, startup, info);
+}
+static decltype(&AssignProcessToJobObject) g_assign;
+static BOOL WINAPI JoinAsWindows7(HANDLE job, HANDLE process)
+{
+    g_jobEvents += g_toolInProgramsJob ? "join refused" : "join";
+    if (!g_toolInProgramsJob)
+        return g_assign(job, process);
+    SetLastError(ERROR_ACCESS_DENIED);
+    return FALSE;
+}
+
+TEST_F(MainWindow, InAJobTheToolLeavesItWhereAllowedToJoinItsOwnAndRunsWithoutOneOtherwise)
+{
+    const struct { bool inJob; DWORD limits; bool refuse; const char* events; } cases[] = {
+        { false, 0, false, "start, join" },
+        { true, JOB_OBJECT_LIMIT_BREAKAWAY_OK, false, "start+breakaway, join" },
+        { true, JOB_OBJECT_LIMIT_SILENT_BREAKAWAY_OK, false, "start, join" },
+        { true, 0, false, "start, join refused" },
+        { true, JOB_OBJECT_LIMIT_BREAKAWAY_OK, true, "start+breakaway refused, start, join refused" },
+    };
+    WriteFileText(dir + "top.bit", "bits");
+    Open();
+    SetDlgItemTextA(window, IDC_BITSTREAM_COMBO, (dir + "top.bit").c_str());
+    const struct { const char* name; void* standIn; void** held; } swaps[] = {
+        { "IsProcessInJob", (void*)PretendInJob, NULL }, { "QueryInformationJobObject", (void*)PretendJobLimits, NULL },
+        { "CreateProcessA", (void*)StartInJob, (void**)&g_createProcess }, { "AssignProcessToJobObject", (void*)JoinAsWindows7, (void**)&g_assign },
+    };
+    void* held[4];
+    for (size_t i = 0; i < 4; ++i)
+        SwapImport(NULL, swaps[i].name, 0, swaps[i].standIn, swaps[i].held ? swaps[i].held : &held[i]);
+    for (const auto& c : cases) {
+        g_inJob = c.inJob, g_jobLimits = c.limits, g_refuseBreakaway = c.refuse;
+        g_jobEvents.clear();
+        Command(window, IDC_LOAD);
+        std::string box = ControlText(window, IDC_STATUS), done = "XC3SProg done.\r\ntop.bit loaded into FPGA\r\n";
+        EXPECT_EQ(g_jobEvents + " | " + box.substr(box.size() - std::min(box.size(), done.size())), c.events + std::string(" | ") + done);
+    }
+    void* standIn;
+    for (size_t i = 0; i < 4; ++i)
+        SwapImport(NULL, swaps[i].name, 0, swaps[i].held ? *swaps[i].held : held[i], &standIn);
+}
+
 // A Refresh sets both radio sets to their defaults also when cables are found, and the picture follows.
 TEST_F(MainWindow, RefreshWithCablesSetsBothRadioSetsToTheirDefaults)
 {
