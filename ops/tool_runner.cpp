@@ -339,10 +339,17 @@ static void WatchTool(ToolRun* run)
     }
 }
 
+BOOL ProgrammingToolRunning(void)
+{
+    ToolRun* run = g_state.toolRun;
+    return run != NULL && run->running && !run->stopped && WaitForSingleObject(run->process, 0) == WAIT_TIMEOUT;
+}
+
 void StopProgrammingTool(void)
 {
     ToolRun* run = g_state.toolRun;
-    if (run == NULL || !run->running || run->stopped)
+    // A tool that has just ended, not yet noticed, has nothing left to stop: its own end stands.
+    if (!ProgrammingToolRunning())
         return;
     run->stopped = TRUE;
     // The job holds whatever the tool started too; without one, the tool alone can be ended.
