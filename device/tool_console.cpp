@@ -151,7 +151,7 @@ void OpenToolConsole(HWND window)
     SetCheckDuringCommand(window, IDC_SHOW_CONSOLE, BST_CHECKED);
     FlushToolConsole(window, TRUE);
     if (g_state.consolePlaced) {
-        ShowWindow(g_state.consoleWindow, SW_SHOW);
+        ShowWindow(g_state.consoleWindow, IsIconic(g_state.consoleWindow) ? SW_RESTORE : SW_SHOW);
         return;
     }
     // Beside the Main window, unless that would put its caption out of reach (the Main window near

@@ -362,7 +362,10 @@ void ShowHowToStopTool(HWND window)
     ToolRun* run = g_state.toolRun;
     if (run == NULL || !run->running)
         return;
+    // Where the hint points: in view and in front, also when it was minimised or behind other windows.
     OpenToolConsole(window);
+    if (g_state.consoleWindow != NULL)
+        SetForegroundWindow(g_state.consoleWindow);
     if (run->hinted)
         return;
     run->hinted = TRUE;

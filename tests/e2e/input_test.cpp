@@ -383,9 +383,15 @@ TEST(Input, TheCloseButtonDuringARunShowsHowToStopTheTool)
     p.ClickAt(at, Rect(s.w));
     ASSERT_NE(Console(s), (HWND)NULL);
     EXPECT_TRUE(WaitFor([&] { return IsDlgButtonChecked(s.w, 4025) == BST_CHECKED; }));
+    HWND console = Console(s);
+    PostMessageA(console, WM_SYSCOMMAND, SC_MINIMIZE, 0);
+    ASSERT_TRUE(WaitFor([&] { return IsIconic(console) != FALSE; }));
     SetForegroundWindow(s.w);
     ASSERT_TRUE(WaitFor([&] { return p.Thread().hwndActive == s.w; }));
+    // Another click at the same point soon after would be a double-click, which closes nothing.
+    Sleep(GetDoubleClickTime());
     p.ClickAt(at, Rect(s.w));
+    EXPECT_TRUE(WaitFor([&] { return !IsIconic(console) && GetForegroundWindow() == console; }));
     ASSERT_TRUE(p.Finished(1, 4001));
     const std::string hint = "XC3SProg is still working: Ctrl+C in the XC3SProg Console stops it.\r\n";
     std::string box = ControlText(s.w, 4009);
