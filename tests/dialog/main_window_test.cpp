@@ -456,6 +456,58 @@ TEST_F(MainWindow, TheRunIsWatchedWithWindows7sWaitAndWithAWaitThatAlwaysFails)
     SwapImport(NULL, "SetThreadExecutionState", 0, (void*)g_setExecutionState, &recorder);
 }
 
+// Keys in the XC3SProg Console as Windows delivers them during a run, a Ctrl+C held down among them: its repeats
+// come with the key's previous state down. A stand-in answers the question: No to Ctrl+C, Yes to Ctrl+Break.
+static std::vector<std::string> g_questions;
+static HWND g_console;
+static int g_answer;
+static int WINAPI AnswerQuestion(HWND owner, LPCSTR text, LPCSTR, UINT type)
+{
+    g_questions.push_back(std::string(owner == g_console ? "" : "not the console's: ") + text +
+                          ((type & (MB_TYPEMASK | MB_DEFMASK)) == (MB_YESNO | MB_DEFBUTTON2) ? "" : " (not Yes/No, No the default)"));
+    return g_answer;
+}
+static void CALLBACK HoldCtrlCThenPressCtrlBreak(HWND, UINT, UINT_PTR timer, DWORD)
+{
+    KillTimer(NULL, timer);
+    HWND text = g_state.consoleTextBox;
+    g_console = g_state.consoleWindow;
+    BYTE keys[256];
+    GetKeyboardState(keys);
+    keys[VK_CONTROL] = 0x80;
+    SetKeyboardState(keys);
+    g_answer = IDNO;
+    SendMessageA(text, WM_KEYDOWN, 'C', 1);
+    for (int i = 0; i < 3; ++i)
+        SendMessageA(text, WM_KEYDOWN, 'C', 0x40000001);
+    SendMessageA(text, WM_KEYUP, 'C', 0xC0000001);
+    g_answer = IDYES;
+    SendMessageA(text, WM_KEYDOWN, VK_CANCEL, 1);
+    keys[VK_CONTROL] = 0;
+    SetKeyboardState(keys);
+}
+
+TEST_F(MainWindow, CtrlCHeldDownInTheConsoleAsksOnceAndOnlyYesStopsTheTool)
+{
+    WriteFileText(dir + "top.bit", "bits");
+    ConfigureTool(dir, "WaitMs=3000\r\n");
+    Open();
+    SetDlgItemTextA(window, IDC_BITSTREAM_COMBO, (dir + "top.bit").c_str());
+    Click(window, IDC_SHOW_CONSOLE);
+    decltype(&MessageBoxA) messageBox;
+    SwapImport(NULL, "MessageBoxA", 0, (void*)AnswerQuestion, (void**)&messageBox);
+    g_questions.clear();
+    SetTimer(NULL, 0, 500, HoldCtrlCThenPressCtrlBreak);
+    Command(window, IDC_LOAD);
+    void* standIn;
+    SwapImport(NULL, "MessageBoxA", 0, (void*)messageBox, &standIn);
+    const std::string asked = "Stop XC3SProg now? A flash write that is cut off leaves the flash holding a broken image until "
+                              "it is loaded again.";
+    EXPECT_EQ(g_questions, std::vector<std::string>({ asked, asked }));
+    std::string box = ControlText(window, IDC_STATUS), stopped = "XC3SProg stopped.\r\nIO Error\r\n";
+    EXPECT_EQ(box.substr(box.size() - std::min(box.size(), stopped.size())), stopped);
+}
+
 // Windows 7 in a job: a process in one cannot be put into another, so the tool joins its own job only when it
 // has left the program's as it started, which that job must allow. The stand-ins pretend the program runs in a
 // job with the given limits and refuse a join as Windows 7 does.
