@@ -526,25 +526,18 @@ static BOOL WINAPI PretendJobLimits(HANDLE job, JOBOBJECTINFOCLASS kind, LPVOID 
 static BOOL WINAPI StartInJob(LPCSTR app, LPSTR line, LPSECURITY_ATTRIBUTES p, LPSECURITY_ATTRIBUTES t, BOOL inherit,
                               DWORD flags, LPVOID env, LPCSTR cwd, LPSTARTUPINFOA startup, LPPROCESS_INFORMATION info)
 {
-    bool breakaway = (flags & CREATE_BREAKAWAY_FROM_JOB) != 0;
-    g_jobEvents += breakaway ? "start+breakaway" : "start";
-    if (breakaway && g_refuseBreakaway) {
-        g_jobEvents += " refused, ";
-        SetLastError(ERROR_ACCESS_DENIED);
-        return FALSE;
-    }
-    g_jobEvents += ", ";
+    bool breakaway = (flags & CREATE_BREAKAWAY_FROM_JOB) != 0, refused = breakaway && g_refuseBreakaway;
+    g_jobEvents += std::string(breakaway ? "start+breakaway" : "start") + (refused ? " refused, " : ", ");
     g_toolInProgramsJob = g_inJob && !breakaway && !(g_jobLimits & JOB_OBJECT_LIMIT_SILENT_BREAKAWAY_OK);
-    return g_createProcess(app, line, p, t, inherit, flags & ~CREATE_BREAKAWAY_FROM_JOB, env, cwd, startup, info);
+    SetLastError(ERROR_ACCESS_DENIED);
+    return !refused && g_createProcess(app, line, p, t, inherit, flags & ~CREATE_BREAKAWAY_FROM_JOB, env, cwd, startup, info);
 }
 static decltype(&AssignProcessToJobObject) g_assign;
 static BOOL WINAPI JoinAsWindows7(HANDLE job, HANDLE process)
 {
     g_jobEvents += g_toolInProgramsJob ? "join refused" : "join";
-    if (!g_toolInProgramsJob)
-        return g_assign(job, process);
     SetLastError(ERROR_ACCESS_DENIED);
-    return FALSE;
+    return !g_toolInProgramsJob && g_assign(job, process);
 }
 
 TEST_F(MainWindow, InAJobTheToolLeavesItWhereAllowedToJoinItsOwnAndRunsWithoutOneOtherwise)
