@@ -39,6 +39,19 @@ struct MainWindow : ::testing::Test {
         ASSERT_NE(window, (HWND)NULL);
     }
     RECT Rect(HWND w) { RECT r; GetWindowRect(w, &r); return r; }
+    // A fresh Main window with the bitstream top.bit chosen.
+    void OpenWithBitstream()
+    {
+        WriteFileText(dir + "top.bit", "bits");
+        Open();
+        SetDlgItemTextA(window, IDC_BITSTREAM_COMBO, (dir + "top.bit").c_str());
+    }
+    // The status box's last characters, as many as end has.
+    std::string StatusEnd(const std::string& end)
+    {
+        std::string box = ControlText(window, IDC_STATUS);
+        return box.substr(box.size() - std::min(box.size(), end.size()));
+    }
     // The status box, the log's capacity and whether Load and Read are enabled.
     std::string Status() { return ControlText(window, IDC_STATUS) + "|" + std::to_string(g_state.logCapacity) +
                                   (IsControlEnabled(window, IDC_LOAD) ? "L" : "-") + (IsControlEnabled(window, IDC_READ) ? "R" : "-"); }
@@ -373,12 +386,10 @@ static HANDLE WINAPI NoEvent(LPSECURITY_ATTRIBUTES, BOOL, BOOL, LPCSTR) { return
 
 TEST_F(MainWindow, ALoadWhoseToolOutputCannotBeReadStillEnds)
 {
-    WriteFileText(dir + "top.bit", "bits");
     ConfigureTool(dir, "FloodBytes=4194304\r\n");
-    Open();
+    OpenWithBitstream();
     decltype(&CreateEventA) createEvent;
     SwapImport(NULL, "CreateEventA", 0, (void*)NoEvent, (void**)&createEvent);
-    SetDlgItemTextA(window, IDC_BITSTREAM_COMBO, (dir + "top.bit").c_str());
     Command(window, IDC_LOAD);
     void* noEvent;
     SwapImport(NULL, "CreateEventA", 0, (void*)createEvent, &noEvent);
@@ -427,11 +438,9 @@ static void CALLBACK NotePage(HWND, UINT, UINT_PTR, DWORD)
 TEST_F(MainWindow, TheRunIsWatchedWithWindows7sWaitAndWithAWaitThatAlwaysFails)
 {
     ASSERT_TRUE(kWindows7Wait);
-    WriteFileText(dir + "top.bit", "bits");
     ConfigureTool(dir, "Stdout=Verify failed\\r\\n\r\nProgress=Writing page #/12\r\nSteps=12\r\nStepMs=100\r\n");
-    Open();
+    OpenWithBitstream();
     g_box = GetDlgItem(window, IDC_STATUS);
-    SetDlgItemTextA(window, IDC_BITSTREAM_COMBO, (dir + "top.bit").c_str());
     SwapImport(NULL, "SetThreadExecutionState", 0, (void*)RecordExecutionState, (void**)&g_setExecutionState);
     for (bool everyWaitFails : { false, true }) {
         SCOPED_TRACE(everyWaitFails ? "every wait fails" : "Windows 7's wait");
@@ -445,8 +454,8 @@ TEST_F(MainWindow, TheRunIsWatchedWithWindows7sWaitAndWithAWaitThatAlwaysFails)
         EXPECT_TRUE(g_pages.size() >= 5 && std::is_sorted(g_pages.begin(), g_pages.end()) && g_pages.back() <= 12)
             << testing::PrintToString(g_pages);
         EXPECT_TRUE(g_waits > 0 && g_refusedWaits == (everyWaitFails ? g_waits : 0)) << g_waits << " " << g_refusedWaits;
-        std::string box = ControlText(window, IDC_STATUS), said = "XC3SProg failed: Verify failed\r\nIO Error\r\n";
-        EXPECT_EQ(box.substr(box.size() - std::min(box.size(), said.size())), said);
+        const std::string said = "XC3SProg failed: Verify failed\r\nIO Error\r\n";
+        EXPECT_EQ(StatusEnd(said), said);
         std::string shown = WindowText(GetDlgItem(g_state.consoleWindow, IDC_CONSOLE_TEXT)), end = "Verify failed\r\nWriting page 12/12\r\nDone, exit code 0\r\n";
         EXPECT_EQ(shown.substr(shown.size() - std::min(shown.size(), end.size())), end);
         EXPECT_TRUE(!g_sleepAllowedDuringRun && g_executionState == ES_CONTINUOUS);
@@ -489,10 +498,8 @@ static void CALLBACK HoldCtrlCThenPressCtrlBreak(HWND, UINT, UINT_PTR timer, DWO
 
 TEST_F(MainWindow, CtrlCHeldDownInTheConsoleAsksOnceAndOnlyYesStopsTheTool)
 {
-    WriteFileText(dir + "top.bit", "bits");
     ConfigureTool(dir, "WaitMs=3000\r\n");
-    Open();
-    SetDlgItemTextA(window, IDC_BITSTREAM_COMBO, (dir + "top.bit").c_str());
+    OpenWithBitstream();
     Click(window, IDC_SHOW_CONSOLE);
     decltype(&MessageBoxA) messageBox;
     SwapImport(NULL, "MessageBoxA", 0, (void*)AnswerQuestion, (void**)&messageBox);
@@ -504,8 +511,8 @@ TEST_F(MainWindow, CtrlCHeldDownInTheConsoleAsksOnceAndOnlyYesStopsTheTool)
     const std::string asked = "Stop XC3SProg now? A flash write that is cut off leaves the flash holding a broken image until "
                               "it is loaded again.";
     EXPECT_EQ(g_questions, std::vector<std::string>({ asked, asked }));
-    std::string box = ControlText(window, IDC_STATUS), stopped = "XC3SProg stopped.\r\nIO Error\r\n";
-    EXPECT_EQ(box.substr(box.size() - std::min(box.size(), stopped.size())), stopped);
+    const std::string stopped = "XC3SProg stopped.\r\nIO Error\r\n";
+    EXPECT_EQ(StatusEnd(stopped), stopped);
 }
 
 // Windows 7 in a job: a process in one cannot be put into another, so the tool joins its own job only when it
@@ -549,9 +556,8 @@ TEST_F(MainWindow, InAJobTheToolLeavesItWhereAllowedToJoinItsOwnAndRunsWithoutOn
         { true, 0, false, "start, join refused" },
         { true, JOB_OBJECT_LIMIT_BREAKAWAY_OK, true, "start+breakaway refused, start, join refused" },
     };
-    WriteFileText(dir + "top.bit", "bits");
-    Open();
-    SetDlgItemTextA(window, IDC_BITSTREAM_COMBO, (dir + "top.bit").c_str());
+    OpenWithBitstream();
+    const std::string done = "XC3SProg done.\r\ntop.bit loaded into FPGA\r\n";
     const struct { const char* name; void* standIn; void** held; } swaps[] = {
         { "IsProcessInJob", (void*)PretendInJob, NULL }, { "QueryInformationJobObject", (void*)PretendJobLimits, NULL },
         { "CreateProcessA", (void*)StartInJob, (void**)&g_createProcess }, { "AssignProcessToJobObject", (void*)JoinAsWindows7, (void**)&g_assign },
@@ -563,8 +569,7 @@ TEST_F(MainWindow, InAJobTheToolLeavesItWhereAllowedToJoinItsOwnAndRunsWithoutOn
         g_inJob = c.inJob, g_jobLimits = c.limits, g_refuseBreakaway = c.refuse;
         g_jobEvents.clear();
         Command(window, IDC_LOAD);
-        std::string box = ControlText(window, IDC_STATUS), done = "XC3SProg done.\r\ntop.bit loaded into FPGA\r\n";
-        EXPECT_EQ(g_jobEvents + " | " + box.substr(box.size() - std::min(box.size(), done.size())), c.events + std::string(" | ") + done);
+        EXPECT_EQ(g_jobEvents + " | " + StatusEnd(done), c.events + (" | " + done));
     }
     void* standIn;
     for (size_t i = 0; i < 4; ++i)
