@@ -46,9 +46,11 @@ static void AskToStopTool(void)
 // Everything else is the read-only edit control's own.
 static LRESULT CALLBACK ConsoleTextProc(HWND text, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    BOOL ctrlC = wParam == 'C' && GetKeyState(VK_CONTROL) < 0 && GetKeyState(VK_SHIFT) >= 0 && GetKeyState(VK_MENU) >= 0;
+    BOOL stopKey = message == WM_KEYDOWN &&
+                   (wParam == VK_CANCEL || (wParam == 'C' && GetKeyState(VK_CONTROL) < 0 && GetKeyState(VK_SHIFT) >= 0 &&
+                                            GetKeyState(VK_MENU) >= 0));
     DWORD low = 0, high = 0;
-    if (message == WM_KEYDOWN && (wParam == VK_CANCEL || ctrlC)) {
+    if (stopKey) {
         // A key held down acts once: its repeats come with the key already down.
         if (lParam & 0x40000000)
             return 0;
