@@ -45,6 +45,7 @@ struct LoaderState {
     WNDPROC consoleTextProc;                // the text control's own procedure, behind the keys of ours
     HFONT consoleFont;
     BOOL consolePlaced;                     // placed beside the Main window at its first showing
+    BOOL consoleSelectionBackwards;         // its text's caret stood at the start of the selection when it lost the focus
     DWORD consoleFlushedAt;
     ConsoleText consoleText;                // what the text has not taken yet
     OPENFILENAMEA openFile;

@@ -11,25 +11,66 @@ enum { CONSOLE_FLUSH_INTERVAL_MS = 250, CONSOLE_FONT_HEIGHT = 16 };
 
 static const COLORREF kConsoleTextColour = RGB(204, 204, 204);
 
-// Keys in the text: Ctrl+C copies a selection, or stops the running tool when nothing is selected;
-// Ctrl+Break always stops it. Everything else is the read-only edit control's own.
+// Which end of a selection the caret stands at: EM_GETSEL gives only the lower and the higher end, while the
+// control keeps the anchor, from which Shift and the arrow keys extend the selection, apart. With the focus
+// the caret tells; without it the selection stands as the focus left it.
+static BOOL SelectionBackwards(HWND text, DWORD low, DWORD high, BOOL focused)
+{
+    if (low == high)
+        return FALSE;
+    if (!focused)
+        return g_state.consoleSelectionBackwards;
+    POINT caret;
+    LRESULT at = SendMessageA(text, EM_POSFROMCHAR, low, 0);
+    return GetCaretPos(&caret) && at != -1 && caret.x == (short)LOWORD(at) && caret.y == (short)HIWORD(at);
+}
+
+// A stop cuts a flash write off, so it is asked for first, and Enter answers No. The Main window waits
+// with the question, as under a box of the whole program; the runner's timer goes on watching the run
+// meanwhile, and a tool that ends before the answer leaves nothing to stop.
+static void AskToStopTool(void)
+{
+    if (!ProgrammingToolRunning())
+        return;
+    HWND main = g_state.mainWindow;
+    BOOL mainWasEnabled = main != NULL && !EnableWindow(main, FALSE);
+    int answer = MessageBoxA(g_state.consoleWindow, STOP_QUESTION, CONSOLE_CAPTION, MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2);
+    if (mainWasEnabled)
+        EnableWindow(main, TRUE);
+    if (answer == IDYES)
+        StopProgrammingTool();
+}
+
+// Keys in the text: Ctrl+C copies a selection, or asks to stop the running tool when nothing is selected;
+// Ctrl+Break always asks. Only Ctrl+C itself counts: not with Shift, nor with Alt (AltGr is Ctrl+Alt).
+// Everything else is the read-only edit control's own.
 static LRESULT CALLBACK ConsoleTextProc(HWND text, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    BOOL control = GetKeyState(VK_CONTROL) < 0;
-    if (message == WM_KEYDOWN && (wParam == VK_CANCEL || (wParam == 'C' && control))) {
-        DWORD start = 0, end = 0;
-        SendMessageA(text, EM_GETSEL, (WPARAM)&start, (LPARAM)&end);
-        if (wParam == 'C' && start != end) {
+    BOOL stopKey = message == WM_KEYDOWN &&
+                   (wParam == VK_CANCEL || (wParam == 'C' && GetKeyState(VK_CONTROL) < 0 && GetKeyState(VK_SHIFT) >= 0 &&
+                                            GetKeyState(VK_MENU) >= 0));
+    DWORD low = 0, high = 0;
+    if (stopKey) {
+        // A key held down acts once: its repeats come with the key already down.
+        if (lParam & 0x40000000)
+            return 0;
+        SendMessageA(text, EM_GETSEL, (WPARAM)&low, (LPARAM)&high);
+        // A copy keeps the selection: a second Ctrl+C copies again, also after a copy that failed because
+        // another program held the clipboard.
+        if (wParam == 'C' && low != high)
             SendMessageA(text, WM_COPY, 0, 0);
-            SendMessageA(text, EM_SETSEL, end, end);
-        } else {
-            StopProgrammingTool();
-        }
+        else
+            AskToStopTool();
         return 0;
     }
     // The character that Ctrl+C and Ctrl+Break leave behind was dealt with at the key.
     if (message == WM_CHAR && wParam == 3)
         return 0;
+    if (message == WM_KILLFOCUS) {
+        // The caret is still there to tell, until the control's own handling removes it.
+        SendMessageA(text, EM_GETSEL, (WPARAM)&low, (LPARAM)&high);
+        g_state.consoleSelectionBackwards = SelectionBackwards(text, low, high, TRUE);
+    }
     return CallWindowProcA(g_state.consoleTextProc, text, message, wParam, lParam);
 }
 
@@ -112,7 +153,7 @@ void OpenToolConsole(HWND window)
     SetCheckDuringCommand(window, IDC_SHOW_CONSOLE, BST_CHECKED);
     FlushToolConsole(window, TRUE);
     if (g_state.consolePlaced) {
-        ShowWindow(g_state.consoleWindow, SW_SHOW);
+        ShowWindow(g_state.consoleWindow, IsIconic(g_state.consoleWindow) ? SW_RESTORE : SW_SHOW);
         return;
     }
     // Beside the Main window, unless that would put its caption out of reach (the Main window near
@@ -151,16 +192,18 @@ static DWORD CurrentLineStart(HWND text)
 }
 
 // The window takes the finished lines and the current line in place of the current line it holds,
-// in one replacement, and drops its oldest lines beyond those kept; a selection and a view the person
-// chose stay on the same text. Each change costs the control a redraw of its scroll bars, so a
-// hand-over makes as few as it can.
+// in one replacement, and drops its oldest lines beyond those kept; a selection, with its anchor and
+// its caret, and a view the person chose stay on the same text. The steps between would each show (the
+// text scrolled to its end and back), so the control draws nothing until the last, then all at once.
 static void HandOverConsoleText(void)
 {
     HWND text = g_state.consoleTextBox;
     BOOL follow = ViewAtEnd(text);
     DWORD selStart = 0, selEnd = 0, oldEnd = (DWORD)GetWindowTextLengthA(text);
     SendMessageA(text, EM_GETSEL, (WPARAM)&selStart, (LPARAM)&selEnd);
+    BOOL backwards = SelectionBackwards(text, selStart, selEnd, GetFocus() == text);
     LRESULT firstVisible = SendMessageA(text, EM_GETFIRSTVISIBLELINE, 0, 0);
+    SendMessageA(text, WM_SETREDRAW, FALSE, 0);
 
     SendMessageA(text, EM_SETSEL, CurrentLineStart(text), -1);
     SendMessageA(text, EM_REPLACESEL, FALSE, (LPARAM)ConsoleTextForWindow(&g_state.consoleText));
@@ -179,7 +222,8 @@ static void HandOverConsoleText(void)
     if (selStart != oldEnd || selEnd != oldEnd) {
         selStart = selStart > removed ? selStart - removed : 0;
         selEnd = selEnd > removed ? selEnd - removed : 0;
-        SendMessageA(text, EM_SETSEL, selStart, selEnd);
+        // The first value is the anchor, the second the caret.
+        SendMessageA(text, EM_SETSEL, backwards ? selEnd : selStart, backwards ? selStart : selEnd);
     } else if (removed > 0) {
         DWORD end = (DWORD)GetWindowTextLengthA(text);
         SendMessageA(text, EM_SETSEL, end, end);
@@ -191,6 +235,8 @@ static void HandOverConsoleText(void)
         LRESULT wanted = firstVisible > dropped ? firstVisible - dropped : 0;
         SendMessageA(text, EM_LINESCROLL, 0, wanted - SendMessageA(text, EM_GETFIRSTVISIBLELINE, 0, 0));
     }
+    SendMessageA(text, WM_SETREDRAW, TRUE, 0);
+    RedrawWindow(text, NULL, NULL, RDW_ERASE | RDW_FRAME | RDW_INVALIDATE);
     g_state.consoleFlushedAt = GetTickCount();
 }
 

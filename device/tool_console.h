@@ -9,11 +9,13 @@ enum { CONSOLE_OFFSET_X = 630, CONSOLE_WIDTH = 740, CONSOLE_HEIGHT = 488 };
 
 #define CONSOLE_CLASS_NAME "VLR_ConsoleClass"
 #define CONSOLE_CAPTION "XC3SProg Console"
+#define STOP_QUESTION "Stop XC3SProg now? A flash write that is cut off leaves the flash holding a broken image " \
+                      "until it is loaded again."
 
 // Command of the "Show XC3SProg Console" check box: shows the window (placed beside the Main window
 // the first time) or hides it.
 void ToggleToolConsole(HWND window);
-// Shows the window and checks the box, as a checking does.
+// Shows the window, restored if it was minimised, and checks the box, as a checking does.
 void OpenToolConsole(HWND window);
 
 // What the tool printed, in the order it came; the window takes it at the next flush (or sooner,

@@ -87,7 +87,10 @@ void RunBlockingCommand(HWND window, int starterId, BOOL disableStarter, Command
         g_state.checkStates[i] = IsDlgButtonChecked(window, kCheckControls[i]);
     g_state.commandRunning = TRUE;
     BlockShutdown(window, TRUE);
+    // Idle sleep would cut a flash write off as surely as a shut-down; the display may still go dark.
+    SetThreadExecutionState(ES_CONTINUOUS | ES_SYSTEM_REQUIRED);
     body(window);
+    SetThreadExecutionState(ES_CONTINUOUS);
     BlockShutdown(window, FALSE);
     g_state.commandRunning = FALSE;
     DiscardQueuedInput();

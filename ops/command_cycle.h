@@ -9,9 +9,9 @@ typedef void (*CommandBody)(HWND window);
 #define SHUTDOWN_BLOCK_REASON "Programming the card: please wait until VLR Loader has finished."
 
 // Runs body with the window busy: disables the starter control first when disableStarter is set;
-// meanwhile no other command starts and Windows is asked not to shut down; afterwards drops the mouse
-// and keyboard input made meanwhile, enables the starter again and, when the focus went nowhere,
-// gives it back to the starter (or, if that is disabled, to the next tab stop).
+// meanwhile no other command starts, Windows is asked not to shut down and the PC is kept from idle
+// sleep; afterwards drops the mouse and keyboard input made meanwhile, enables the starter again and,
+// when the focus went nowhere, gives it back to the starter (or, if that is disabled, to the next tab stop).
 void RunBlockingCommand(HWND window, int starterId, BOOL disableStarter, CommandBody body);
 
 // For the dialog procedure: TRUE when the message must go unanswered because a command runs

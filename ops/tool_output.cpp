@@ -20,12 +20,12 @@ static const ToolFailureText kFailureTexts[] = {
     { "readusb: ", NULL },
     { "Can't find description for a cable named", NULL },
     { "IOException", NULL },
+    // Without a bridge the tool first prints "unknown JEDEC manufacturer: ff", a detail of this verdict.
     { "ISF Bitfile probably not loaded", NULL },
     { "Verify failed", NULL },
     { "Erase failed", NULL },
     { "Page Program failed", NULL },
     { "Failed to programm page", NULL },
-    { "unknown JEDEC manufacturer", NULL },
     { "Programming not yet implemented", NULL },
     { "dude, that file is larger than the flash!", NULL },
     { "Unable to open File", NULL },

@@ -18,11 +18,20 @@ enum {
     SERVICE_SLICE_MS = 50,        // the longest one service reads, so that the window stays answering
     DRAIN_QUIET_MS = 200,         // after the tool's end: what it left in the pipe, unless nothing comes
     DRAIN_LONGEST_MS = 2000,      // then what the tool started and left behind is ended, should it keep the pipe open
+    WAIT_SLICE_MS = 20,           // a wait that cannot take the window's messages comes back for them this often
     ATTRIBUTE_LIST_CAPACITY = 256
 };
 
 // The exit code of a program ended by Ctrl+C, as Windows gives it to a console program.
 static const DWORD kStoppedExitCode = 0xC000013A;
+
+// Every kind of message wakes the wait, as far as Windows 7 knows them: it refuses the whole call for a flag
+// it lacks. QS_ALLINPUT holds Windows 8's QS_TOUCH and QS_POINTER in a build for a later Windows, so the
+// mask is spelt out rather than taken from it.
+static const DWORD kWakeMask = QS_KEY | QS_MOUSE | QS_RAWINPUT | QS_POSTMESSAGE | QS_TIMER | QS_PAINT | QS_HOTKEY | QS_SENDMESSAGE;
+#if _WIN32_WINNT <= 0x0601
+static_assert(kWakeMask == QS_ALLINPUT, "the wait wakes for every message Windows 7 has");
+#endif
 
 // One run of the tool while it lasts: the program's end of the pipe, the tool and its job, what was read.
 struct ToolRun {
@@ -126,9 +135,8 @@ static BOOL LimitInheritance(STARTUPINFOEXA* startup, InheritList* list, HANDLE 
 }
 
 // The tool ends with the program, also when the program is ended from Task Manager or crashes: the job
-// dies with the program's last handle to it and takes the tool along. Before Windows 8 a program that
-// already runs in a job (started by some launchers) cannot put its child into another: the tool then
-// runs without one.
+// dies with the program's last handle to it and takes the tool along. Before Windows 8 a child that is
+// still in its parent's job cannot be put into another (BreakawayFromJob): the tool then runs without one.
 static HANDLE JoinKillOnCloseJob(HANDLE process)
 {
     HANDLE job = CreateJobObjectA(NULL, NULL);
@@ -144,6 +152,23 @@ static HANDLE JoinKillOnCloseJob(HANDLE process)
 }
 static_assert(sizeof(JOBOBJECT_EXTENDED_LIMIT_INFORMATION) == (sizeof(void*) == 4 ? 112 : 144),
               "JOBOBJECT_EXTENDED_LIMIT_INFORMATION as the platform defines it");
+
+// Before Windows 8 the tool can join its own job only when it leaves the program's as it starts, and Explorer
+// starts a program without a manifest inside a job of the Program Compatibility Assistant. Leaving must be
+// allowed by that job; a job that lets children leave silently needs no asking, and one that cannot be
+// asked about is asked all the same, since a start refused for it is made again without.
+static DWORD BreakawayFromJob(void)
+{
+    BOOL inJob = FALSE;
+    if (!IsProcessInJob(GetCurrentProcess(), NULL, &inJob) || !inJob)
+        return 0;
+    JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits = {};
+    if (!QueryInformationJobObject(NULL, JobObjectExtendedLimitInformation, &limits, sizeof limits, NULL))
+        return CREATE_BREAKAWAY_FROM_JOB;
+    DWORD allowed = limits.BasicLimitInformation.LimitFlags;
+    return (allowed & JOB_OBJECT_LIMIT_BREAKAWAY_OK) && !(allowed & JOB_OBJECT_LIMIT_SILENT_BREAKAWAY_OK)
+        ? CREATE_BREAKAWAY_FROM_JOB : 0;
+}
 
 // Starts the tool suspended, puts it into its job, then lets it run: it never runs outside the job.
 // No console window on any Windows: the output goes through the pipe, and no terminal is handed anything.
@@ -162,10 +187,16 @@ static BOOL StartTool(const char* commandLine, HANDLE output, PROCESS_INFORMATIO
         startup.StartupInfo.cb = sizeof startup;
         flags |= EXTENDED_STARTUPINFO_PRESENT;
     }
-    // CreateProcessA may write into the command line, so it gets a copy of its own.
+    // CreateProcessA may write into the command line, so each start gets a copy of its own.
     char line[COMMAND_LINE_CAPACITY];
     CopyText(line, sizeof line, commandLine);
-    BOOL started = CreateProcessA(NULL, line, NULL, NULL, TRUE, flags, NULL, NULL, &startup.StartupInfo, process);
+    DWORD breakaway = BreakawayFromJob();
+    BOOL started = CreateProcessA(NULL, line, NULL, NULL, TRUE, flags | breakaway, NULL, NULL, &startup.StartupInfo, process);
+    if (!started && breakaway != 0 && GetLastError() == ERROR_ACCESS_DENIED) {
+        // Leaving was refused after all: the tool runs in the program's job, and without one of its own before Windows 8.
+        CopyText(line, sizeof line, commandLine);
+        started = CreateProcessA(NULL, line, NULL, NULL, TRUE, flags, NULL, NULL, &startup.StartupInfo, process);
+    }
     if (startup.lpAttributeList != NULL)
         list.remove(startup.lpAttributeList);
     if (!started)
@@ -267,6 +298,18 @@ static DWORD NextServiceDue(const ToolRun* run)
     return timeout;
 }
 
+// A wait that the platform refused (an argument it does not know) must still leave the run watched: the
+// window's messages are taken, and the pipe and the tool waited on, a slice at a time; if even that wait
+// is refused, the slice is slept.
+static void WaitInSlices(ToolRun* run, DWORD count, const HANDLE* handles, DWORD timeout)
+{
+    TakeMessagesDuringCommand(run->window);
+    if (timeout > WAIT_SLICE_MS)
+        timeout = WAIT_SLICE_MS;
+    if (count == 0 || WaitForMultipleObjects(count, handles, FALSE, timeout) == WAIT_FAILED)
+        Sleep(timeout);
+}
+
 // Waits until the run is over, taking the window's messages meanwhile; sleeps until the pipe, the tool
 // or the queue has something, or a service falls due, so that waiting costs nothing.
 static void WatchTool(ToolRun* run)
@@ -280,17 +323,12 @@ static void WatchTool(ToolRun* run)
             handles[count++] = run->overlapped.hEvent;
         if (run->running)
             handles[count++] = run->process;
-        DWORD woke = MsgWaitForMultipleObjectsEx(count, handles, NextServiceDue(run), QS_ALLINPUT, MWMO_INPUTAVAILABLE);
-        if (woke == WAIT_OBJECT_0 + count) {
+        DWORD timeout = NextServiceDue(run);
+        DWORD woke = MsgWaitForMultipleObjectsEx(count, handles, timeout, kWakeMask, MWMO_INPUTAVAILABLE);
+        if (woke == WAIT_OBJECT_0 + count)
             TakeMessagesDuringCommand(run->window);
-        } else if (woke == WAIT_FAILED) {
-            // Never seen; waiting without the window's messages, or the output, is the safe way to the tool's
-            // end. A read still standing is ended below, as at every run's end.
-            DisconnectNamedPipe(run->pipe);
-            if (run->running)
-                WaitForSingleObject(run->process, INFINITE);
-            break;
-        }
+        else if (woke == WAIT_FAILED)
+            WaitInSlices(run, count, handles, timeout);
     }
     if (run->reading) {
         // The buffer must outlive the read: cancelled, and its end awaited, before the run's record goes.
@@ -301,10 +339,17 @@ static void WatchTool(ToolRun* run)
     }
 }
 
+BOOL ProgrammingToolRunning(void)
+{
+    ToolRun* run = g_state.toolRun;
+    return run != NULL && run->running && !run->stopped && WaitForSingleObject(run->process, 0) == WAIT_TIMEOUT;
+}
+
 void StopProgrammingTool(void)
 {
     ToolRun* run = g_state.toolRun;
-    if (run == NULL || !run->running || run->stopped)
+    // A tool that has just ended, not yet noticed, has nothing left to stop: its own end stands.
+    if (!ProgrammingToolRunning())
         return;
     run->stopped = TRUE;
     // The job holds whatever the tool started too; without one, the tool alone can be ended.
@@ -317,7 +362,10 @@ void ShowHowToStopTool(HWND window)
     ToolRun* run = g_state.toolRun;
     if (run == NULL || !run->running)
         return;
+    // Where the hint points: in view and in front, also when it was minimised or behind other windows.
     OpenToolConsole(window);
+    if (g_state.consoleWindow != NULL)
+        SetForegroundWindow(g_state.consoleWindow);
     if (run->hinted)
         return;
     run->hinted = TRUE;

@@ -12,10 +12,15 @@ enum { TOOL_OK = 0, TOOL_NOT_STARTED = 1, TOOL_FAILED = 2 };
 // when it could not be started, TOOL_FAILED when it failed or was stopped.
 int RunProgrammingTool(HWND window, const char* commandLine);
 
-// Ctrl+C in the XC3SProg Console: ends the running tool, and whatever it started; nothing outside a run.
+// Whether a tool runs that a stop would end: not outside a run, nor once it has ended or been stopped.
+BOOL ProgrammingToolRunning(void);
+
+// A confirmed stop in the XC3SProg Console: ends the running tool, and whatever it started; nothing once
+// ProgrammingToolRunning no longer holds.
 void StopProgrammingTool(void);
 
-// A close request while the tool runs: shows the XC3SProg Console and, once a run, says how to stop the tool.
+// A close request while the tool runs: shows the XC3SProg Console, restored and in front, and, once a run,
+// says how to stop the tool.
 void ShowHowToStopTool(HWND window);
 
 #endif

@@ -39,6 +39,19 @@ struct MainWindow : ::testing::Test {
         ASSERT_NE(window, (HWND)NULL);
     }
     RECT Rect(HWND w) { RECT r; GetWindowRect(w, &r); return r; }
+    // A fresh Main window with the bitstream top.bit chosen.
+    void OpenWithBitstream()
+    {
+        WriteFileText(dir + "top.bit", "bits");
+        Open();
+        SetDlgItemTextA(window, IDC_BITSTREAM_COMBO, (dir + "top.bit").c_str());
+    }
+    // The status box's last characters, as many as end has.
+    std::string StatusEnd(const std::string& end)
+    {
+        std::string box = ControlText(window, IDC_STATUS);
+        return box.substr(box.size() - std::min(box.size(), end.size()));
+    }
     // The status box, the log's capacity and whether Load and Read are enabled.
     std::string Status() { return ControlText(window, IDC_STATUS) + "|" + std::to_string(g_state.logCapacity) +
                                   (IsControlEnabled(window, IDC_LOAD) ? "L" : "-") + (IsControlEnabled(window, IDC_READ) ? "R" : "-"); }
@@ -373,17 +386,194 @@ static HANDLE WINAPI NoEvent(LPSECURITY_ATTRIBUTES, BOOL, BOOL, LPCSTR) { return
 
 TEST_F(MainWindow, ALoadWhoseToolOutputCannotBeReadStillEnds)
 {
-    WriteFileText(dir + "top.bit", "bits");
     ConfigureTool(dir, "FloodBytes=4194304\r\n");
-    Open();
+    OpenWithBitstream();
     decltype(&CreateEventA) createEvent;
     SwapImport(NULL, "CreateEventA", 0, (void*)NoEvent, (void**)&createEvent);
-    SetDlgItemTextA(window, IDC_BITSTREAM_COMBO, (dir + "top.bit").c_str());
     Command(window, IDC_LOAD);
     void* noEvent;
     SwapImport(NULL, "CreateEventA", 0, (void*)createEvent, &noEvent);
     std::vector<ToolCall> calls = ReadToolCalls(dir);
     EXPECT_TRUE(calls.size() == 1 && calls[0].endMs - calls[0].startMs < 20000);
+}
+
+// Windows 7's wait refuses the whole call for a wake flag it lacks (Windows 8's QS_TOUCH 0x800 and QS_POINTER
+// 0x1000 among them) or a flag beyond MWMO_INPUTAVAILABLE. Every run of this program waits through it; a test
+// may make it refuse every call.
+static decltype(&MsgWaitForMultipleObjectsEx) g_msgWait;
+static int g_waits, g_refusedWaits;
+static bool g_everyWaitFails;
+static DWORD WINAPI Windows7Wait(DWORD count, const HANDLE* handles, DWORD ms, DWORD wake, DWORD flags)
+{
+    ++g_waits;
+    if (g_everyWaitFails || (wake & ~0x05FFu) != 0 || (flags & ~0x7u) != 0) {
+        ++g_refusedWaits;
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return WAIT_FAILED;
+    }
+    return g_msgWait(count, handles, ms, wake, flags);
+}
+static const bool kWindows7Wait =
+    SwapImport(NULL, "MsgWaitForMultipleObjectsEx", 0, (void*)Windows7Wait, (void**)&g_msgWait) == 0 && g_msgWait != NULL;
+
+// A thread timer of the test's fires only while the run takes the window's messages: it notes the page the
+// status box shows and whether the PC is kept awake.
+static std::vector<int> g_pages;
+static EXECUTION_STATE g_executionState;
+static bool g_sleepAllowedDuringRun;
+static decltype(&SetThreadExecutionState) g_setExecutionState;
+static EXECUTION_STATE WINAPI RecordExecutionState(EXECUTION_STATE state) { g_executionState = state; return g_setExecutionState(state); }
+static void CALLBACK NotePage(HWND, UINT, UINT_PTR, DWORD)
+{
+    std::string box = WindowText(g_box);
+    size_t at = box.rfind("Writing page ");
+    if (at != std::string::npos && (g_pages.empty() || g_pages.back() != atoi(box.c_str() + at + 13)))
+        g_pages.push_back(atoi(box.c_str() + at + 13));
+    g_sleepAllowedDuringRun |= g_executionState != (ES_CONTINUOUS | ES_SYSTEM_REQUIRED);
+}
+
+// With Windows 7's wait, and with a wait that always fails, the run is watched alike: the window takes its
+// messages, the progress moves on, the output reaches the XC3SProg Console and a failure the tool only prints
+// fails the run. The PC is kept from sleeping until the command ends.
+TEST_F(MainWindow, TheRunIsWatchedWithWindows7sWaitAndWithAWaitThatAlwaysFails)
+{
+    ASSERT_TRUE(kWindows7Wait);
+    ConfigureTool(dir, "Stdout=Verify failed\\r\\n\r\nProgress=Writing page #/12\r\nSteps=12\r\nStepMs=100\r\n");
+    OpenWithBitstream();
+    g_box = GetDlgItem(window, IDC_STATUS);
+    SwapImport(NULL, "SetThreadExecutionState", 0, (void*)RecordExecutionState, (void**)&g_setExecutionState);
+    for (bool everyWaitFails : { false, true }) {
+        SCOPED_TRACE(everyWaitFails ? "every wait fails" : "Windows 7's wait");
+        g_everyWaitFails = everyWaitFails;
+        g_waits = g_refusedWaits = 0;
+        g_pages.clear();
+        g_sleepAllowedDuringRun = false;
+        UINT_PTR timer = SetTimer(NULL, 0, 50, NotePage);
+        Command(window, IDC_LOAD);
+        KillTimer(NULL, timer);
+        EXPECT_TRUE(g_pages.size() >= 5 && std::is_sorted(g_pages.begin(), g_pages.end()) && g_pages.back() <= 12)
+            << testing::PrintToString(g_pages);
+        EXPECT_TRUE(g_waits > 0 && g_refusedWaits == (everyWaitFails ? g_waits : 0)) << g_waits << " " << g_refusedWaits;
+        const std::string said = "XC3SProg failed: Verify failed\r\nIO Error\r\n";
+        EXPECT_EQ(StatusEnd(said), said);
+        std::string shown = WindowText(GetDlgItem(g_state.consoleWindow, IDC_CONSOLE_TEXT)), end = "Verify failed\r\nWriting page 12/12\r\nDone, exit code 0\r\n";
+        EXPECT_EQ(shown.substr(shown.size() - std::min(shown.size(), end.size())), end);
+        EXPECT_TRUE(!g_sleepAllowedDuringRun && g_executionState == ES_CONTINUOUS);
+    }
+    g_everyWaitFails = false;
+    void* recorder;
+    SwapImport(NULL, "SetThreadExecutionState", 0, (void*)g_setExecutionState, &recorder);
+}
+
+// Keys in the XC3SProg Console as Windows delivers them during a run, a Ctrl+C held down among them: its repeats
+// come with the key's previous state down. A stand-in answers the question: No to Ctrl+C, Yes to Ctrl+Break.
+static std::vector<std::string> g_questions;
+static HWND g_console;
+static int g_answer;
+static int WINAPI AnswerQuestion(HWND owner, LPCSTR text, LPCSTR, UINT type)
+{
+    g_questions.push_back(std::string(owner == g_console ? "" : "not the console's: ") + text +
+                          ((type & (MB_TYPEMASK | MB_DEFMASK)) == (MB_YESNO | MB_DEFBUTTON2) ? "" : " (not Yes/No, No the default)"));
+    return g_answer;
+}
+static void CALLBACK HoldCtrlCThenPressCtrlBreak(HWND, UINT, UINT_PTR timer, DWORD)
+{
+    KillTimer(NULL, timer);
+    HWND text = g_state.consoleTextBox;
+    g_console = g_state.consoleWindow;
+    BYTE keys[256];
+    GetKeyboardState(keys);
+    keys[VK_CONTROL] = 0x80;
+    SetKeyboardState(keys);
+    g_answer = IDNO;
+    SendMessageA(text, WM_KEYDOWN, 'C', 1);
+    for (int i = 0; i < 3; ++i)
+        SendMessageA(text, WM_KEYDOWN, 'C', 0x40000001);
+    SendMessageA(text, WM_KEYUP, 'C', 0xC0000001);
+    g_answer = IDYES;
+    SendMessageA(text, WM_KEYDOWN, VK_CANCEL, 1);
+    keys[VK_CONTROL] = 0;
+    SetKeyboardState(keys);
+}
+
+TEST_F(MainWindow, CtrlCHeldDownInTheConsoleAsksOnceAndOnlyYesStopsTheTool)
+{
+    ConfigureTool(dir, "WaitMs=3000\r\n");
+    OpenWithBitstream();
+    Click(window, IDC_SHOW_CONSOLE);
+    decltype(&MessageBoxA) messageBox;
+    SwapImport(NULL, "MessageBoxA", 0, (void*)AnswerQuestion, (void**)&messageBox);
+    g_questions.clear();
+    SetTimer(NULL, 0, 500, HoldCtrlCThenPressCtrlBreak);
+    Command(window, IDC_LOAD);
+    void* standIn;
+    SwapImport(NULL, "MessageBoxA", 0, (void*)messageBox, &standIn);
+    const std::string asked = "Stop XC3SProg now? A flash write that is cut off leaves the flash holding a broken image until "
+                              "it is loaded again.";
+    EXPECT_EQ(g_questions, std::vector<std::string>({ asked, asked }));
+    const std::string stopped = "XC3SProg stopped.\r\nIO Error\r\n";
+    EXPECT_EQ(StatusEnd(stopped), stopped);
+}
+
+// Windows 7 in a job: a process in one cannot be put into another, so the tool joins its own job only when it
+// has left the program's as it started, which that job must allow. The stand-ins pretend the program runs in a
+// job with the given limits and refuse a join as Windows 7 does.
+static bool g_inJob, g_refuseBreakaway, g_toolInProgramsJob;
+static DWORD g_jobLimits;
+static std::string g_jobEvents;
+static BOOL WINAPI PretendInJob(HANDLE, HANDLE, PBOOL result) { *result = g_inJob; return TRUE; }
+static BOOL WINAPI PretendJobLimits(HANDLE job, JOBOBJECTINFOCLASS kind, LPVOID info, DWORD size, LPDWORD)
+{
+    if (job != NULL || kind != JobObjectExtendedLimitInformation || size != sizeof(JOBOBJECT_EXTENDED_LIMIT_INFORMATION))
+        return FALSE;
+    memset(info, 0, size);
+    ((JOBOBJECT_EXTENDED_LIMIT_INFORMATION*)info)->BasicLimitInformation.LimitFlags = g_jobLimits;
+    return TRUE;
+}
+static BOOL WINAPI StartInJob(LPCSTR app, LPSTR line, LPSECURITY_ATTRIBUTES p, LPSECURITY_ATTRIBUTES t, BOOL inherit,
+                              DWORD flags, LPVOID env, LPCSTR cwd, LPSTARTUPINFOA startup, LPPROCESS_INFORMATION info)
+{
+    bool breakaway = (flags & CREATE_BREAKAWAY_FROM_JOB) != 0, refused = breakaway && g_refuseBreakaway;
+    g_jobEvents += std::string(breakaway ? "start+breakaway" : "start") + (refused ? " refused, " : ", ");
+    g_toolInProgramsJob = g_inJob && !breakaway && !(g_jobLimits & JOB_OBJECT_LIMIT_SILENT_BREAKAWAY_OK);
+    SetLastError(ERROR_ACCESS_DENIED);
+    return !refused && g_createProcess(app, line, p, t, inherit, flags & ~CREATE_BREAKAWAY_FROM_JOB, env, cwd, startup, info);
+}
+static decltype(&AssignProcessToJobObject) g_assign;
+static BOOL WINAPI JoinAsWindows7(HANDLE job, HANDLE process)
+{
+    g_jobEvents += g_toolInProgramsJob ? "join refused" : "join";
+    SetLastError(ERROR_ACCESS_DENIED);
+    return !g_toolInProgramsJob && g_assign(job, process);
+}
+
+TEST_F(MainWindow, InAJobTheToolLeavesItWhereAllowedToJoinItsOwnAndRunsWithoutOneOtherwise)
+{
+    const struct { bool inJob; DWORD limits; bool refuse; const char* events; } cases[] = {
+        { false, 0, false, "start, join" },
+        { true, JOB_OBJECT_LIMIT_BREAKAWAY_OK, false, "start+breakaway, join" },
+        { true, JOB_OBJECT_LIMIT_SILENT_BREAKAWAY_OK, false, "start, join" },
+        { true, 0, false, "start, join refused" },
+        { true, JOB_OBJECT_LIMIT_BREAKAWAY_OK, true, "start+breakaway refused, start, join refused" },
+    };
+    OpenWithBitstream();
+    const std::string done = "XC3SProg done.\r\ntop.bit loaded into FPGA\r\n";
+    const struct { const char* name; void* standIn; void** held; } swaps[] = {
+        { "IsProcessInJob", (void*)PretendInJob, NULL }, { "QueryInformationJobObject", (void*)PretendJobLimits, NULL },
+        { "CreateProcessA", (void*)StartInJob, (void**)&g_createProcess }, { "AssignProcessToJobObject", (void*)JoinAsWindows7, (void**)&g_assign },
+    };
+    void* held[4];
+    for (size_t i = 0; i < 4; ++i)
+        SwapImport(NULL, swaps[i].name, 0, swaps[i].standIn, swaps[i].held ? swaps[i].held : &held[i]);
+    for (const auto& c : cases) {
+        g_inJob = c.inJob, g_jobLimits = c.limits, g_refuseBreakaway = c.refuse;
+        g_jobEvents.clear();
+        Command(window, IDC_LOAD);
+        EXPECT_EQ(g_jobEvents + " | " + StatusEnd(done), c.events + (" | " + done));
+    }
+    void* standIn;
+    for (size_t i = 0; i < 4; ++i)
+        SwapImport(NULL, swaps[i].name, 0, swaps[i].held ? *swaps[i].held : held[i], &standIn);
 }
 
 // A Refresh sets both radio sets to their defaults also when cables are found, and the picture follows.

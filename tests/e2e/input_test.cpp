@@ -55,6 +55,15 @@ struct Person {
         Send(inputs);
     }
     void Press(WORD key) { Press(std::vector<WORD>{ key }); }
+    // One key event: a key pressed, or held on (its repeats), or released.
+    static INPUT Key(WORD key, bool up = false)
+    {
+        INPUT input = {};
+        input.type = INPUT_KEYBOARD;
+        input.ki.wVk = key;
+        input.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
+        return input;
+    }
     GUITHREADINFO Thread()
     {
         GUITHREADINFO info = {};
@@ -158,16 +167,42 @@ static int ProgressPage(Session& s)
     return at == std::string::npos || box.find("\r\n", at) != std::string::npos ? -1 : atoi(box.c_str() + at + 13);
 }
 
-// Ctrl+C in the XC3SProg Console, typed during a run: with text selected it copies it and the tool goes on;
-// without, it stops the tool, which fails the step, and no later step runs. A stopped Read keeps the earlier file.
-TEST(Input, CtrlCInTheConsoleCopiesASelectionOrStopsTheTool)
+// The question that Ctrl+C with nothing selected, or Ctrl+Break, asks in the XC3SProg Console during a run.
+static HWND StopQuestion(Session& s, DWORD waitMs = 5000) { return FindProcessWindow(s.process.dwProcessId, "#32770", waitMs); }
+static std::string Selection(HWND text)
+{
+    DWORD from = 0, to = 0;
+    SendMessageA(text, EM_GETSEL, (WPARAM)&from, (LPARAM)&to);
+    return std::to_string(from) + ".." + std::to_string(to);
+}
+// Answers the question with a click on its button; true once it has gone.
+static bool Answer(Person& p, HWND question, int button)
+{
+    HWND b = GetDlgItem(question, button);
+    RECT r = Rect(b);
+    p.ClickAt({ (r.left + r.right) / 2, (r.top + r.bottom) / 2 }, r);
+    return b != NULL && WaitFor([&] { return !IsWindow(question); });
+}
+// The XC3SProg Console active with its text focused, so that keys reach it.
+static bool ActivateConsole(Session& s, Person& p)
+{
+    HWND console = Console(s), text = ConsoleText(s);
+    SetForegroundWindow(console);
+    return WaitFor([&] { GUITHREADINFO t = p.Thread(); return t.hwndActive == console && t.hwndFocus == text; });
+}
+
+// Ctrl+C in the XC3SProg Console, typed during a run: with text selected it copies it, keeps the selection and the
+// tool goes on, also when the copy fails; without, it asks first, No being what Enter answers. Ctrl+Shift+C and
+// AltGr+C are not Ctrl+C. Yes stops the tool, which fails the step, and no later step runs; a stopped Read keeps the
+// earlier file.
+TEST(Input, CtrlCInTheConsoleCopiesASelectionOrAsksBeforeItStopsTheTool)
 {
     Session s("input-stop");
     ASSERT_TRUE(StartSlow(s));
     Person p{ s };
     const std::string earlier = std::string("EARLIER\0\r\n\xFF", 12);
     WriteFileText(s.dir + "XFlash.bit", earlier);
-    ConfigureTool(s.dir, "[When1]\r\nMatch=-I \"\r\nWaitMs=8000\r\n[When2]\r\nMatch=:R:\r\nWaitMs=8000\r\nReadContent=PART\r\n");
+    ConfigureTool(s.dir, "[When1]\r\nMatch=-I \"\r\nWaitMs=15000\r\n[When2]\r\nMatch=:R:\r\nWaitMs=8000\r\nReadContent=PART\r\n");
     Click(s.w, 4025);
     ASSERT_NE(Console(s), (HWND)NULL);
     // A Load into the internal flash that would boot the FPGA after: the write is stopped, nothing after it runs.
@@ -178,33 +213,54 @@ TEST(Input, CtrlCInTheConsoleCopiesASelectionOrStopsTheTool)
     HANDLE tool = OpenToolProcess(s.process.dwProcessId);
     ASSERT_NE(tool, (HANDLE)NULL);
     HWND console = Console(s), text = ConsoleText(s);
-    // Keys reach the console once it is active with its text focused.
-    auto activateConsole = [&] {
-        SetForegroundWindow(console);
-        return WaitFor([&] { GUITHREADINFO t = p.Thread(); return t.hwndActive == console && t.hwndFocus == text; });
-    };
-    ASSERT_TRUE(activateConsole());
+    ASSERT_TRUE(ActivateConsole(s, p));
     SendMessageA(text, EM_SETSEL, 0, 8);
+    // Watched without opening the clipboard, which would make the copy fail.
+    DWORD copies = GetClipboardSequenceNumber();
     p.Press({ VK_CONTROL, 'C' });
     std::string copied;
-    EXPECT_TRUE(WaitFor([&] {
-        DWORD from = 0, to = 0;
-        SendMessageA(text, EM_GETSEL, (WPARAM)&from, (LPARAM)&to);
-        if (from != to || !OpenClipboard(NULL))
-            return false;
-        HANDLE data = GetClipboardData(CF_TEXT);
-        copied = data ? std::string((const char*)GlobalLock(data)) : "";
-        if (data)
-            GlobalUnlock(data);
-        CloseClipboard();
-        return true;
-    }));
+    EXPECT_TRUE(WaitFor([&] { return GetClipboardSequenceNumber() != copies; }) && OpenClipboard(NULL));
+    HANDLE data = GetClipboardData(CF_TEXT);
+    copied = data ? std::string((const char*)GlobalLock(data)) : "";
+    if (data)
+        GlobalUnlock(data);
+    CloseClipboard();
     EXPECT_EQ(copied, WindowText(text).substr(0, 8));
-    EXPECT_EQ(WaitForSingleObject(tool, 500), (DWORD)WAIT_TIMEOUT);
-    DWORD pressed = GetTickCount();
+    // Another program holds the clipboard: the copy fails. Each key after the one before reaches the text, not a
+    // question: Shift+Right extends the selection.
+    ASSERT_TRUE(OpenClipboard(NULL));
     p.Press({ VK_CONTROL, 'C' });
+    p.Press({ VK_SHIFT, VK_RIGHT });
+    EXPECT_TRUE(WaitFor([&] { return Selection(text) == "0..9"; })) << Selection(text);
+    CloseClipboard();
+    SendMessageA(text, EM_SETSEL, 0, 0);
+    p.Press({ VK_CONTROL, VK_SHIFT, 'C' });
+    p.Press({ VK_CONTROL, VK_MENU, 'C' });
+    p.Press({ VK_SHIFT, VK_RIGHT });
+    EXPECT_TRUE(WaitFor([&] { return Selection(text) == "0..1"; })) << Selection(text);
+    EXPECT_EQ(StopQuestion(s, 0), (HWND)NULL);
+
+    // Asked, the Main window waits with the question; Enter answers No.
+    SendMessageA(text, EM_SETSEL, 0, 0);
+    p.Press({ VK_CONTROL, 'C' });
+    HWND question = StopQuestion(s);
+    ASSERT_NE(question, (HWND)NULL);
+    EXPECT_TRUE(GetWindow(question, GW_OWNER) == console && !IsWindowEnabled(s.w) &&
+                WindowText(GetDlgItem(question, 0xFFFF)) == "Stop XC3SProg now? A flash write that is cut off leaves the "
+                "flash holding a broken image until it is loaded again.") << WindowText(GetDlgItem(question, 0xFFFF));
+    p.Press(VK_RETURN);
+    EXPECT_TRUE(WaitFor([&] { return !IsWindow(question) && IsWindowEnabled(s.w); }));
+    EXPECT_EQ(WaitForSingleObject(tool, 500), (DWORD)WAIT_TIMEOUT);
+
+    // Yes stops it.
+    SendMessageA(text, EM_SETSEL, 0, 0);
+    p.Press({ VK_CONTROL, 'C' });
+    question = StopQuestion(s);
+    ASSERT_NE(question, (HWND)NULL);
+    DWORD answered = GetTickCount();
+    EXPECT_TRUE(Answer(p, question, IDYES));
     EXPECT_EQ(WaitForSingleObject(tool, 1000), (DWORD)WAIT_OBJECT_0);
-    printf("[ the tool ended %lu ms after Ctrl+C ]\n", GetTickCount() - pressed);
+    printf("[ the tool ended %lu ms after the click on Yes ]\n", GetTickCount() - answered);
     CloseHandle(tool);
     ASSERT_TRUE(p.Finished(1, 4001));
     std::string box = ControlText(s.w, 4009);
@@ -214,11 +270,14 @@ TEST(Input, CtrlCInTheConsoleCopiesASelectionOrStopsTheTool)
     EXPECT_NE(shown.find("^C\r\n"), std::string::npos) << shown;
     EXPECT_EQ(StartedToolRuns(s.dir), 2u);
 
-    // A Read stopped in its read step: the earlier file is back as it was, byte for byte.
+    // A Read stopped in its read step with Ctrl+Break: the earlier file is back as it was, byte for byte.
     PostMessageA(s.w, WM_COMMAND, MAKEWPARAM(4022, BN_CLICKED), (LPARAM)GetDlgItem(s.w, 4022));
     ASSERT_TRUE(WaitFor([&] { return StartedToolRuns(s.dir) == 4; }));
-    ASSERT_TRUE(activateConsole());
+    ASSERT_TRUE(ActivateConsole(s, p));
     p.Press({ VK_CONTROL, VK_CANCEL });
+    question = StopQuestion(s);
+    ASSERT_NE(question, (HWND)NULL);
+    EXPECT_TRUE(Answer(p, question, IDYES));
     ASSERT_TRUE(p.Finished(2, 4022));
     box = ControlText(s.w, 4009);
     const std::string stopped = "XC3SProg stopped.\r\nIO Error";
@@ -227,14 +286,72 @@ TEST(Input, CtrlCInTheConsoleCopiesASelectionOrStopsTheTool)
     EXPECT_EQ(GetFileAttributesA((s.dir + "XFlash (last good read).bit").c_str()), INVALID_FILE_ATTRIBUTES);
 }
 
+// Output coming in while a person selects leaves the selection as made, its caret end where it was, with the text
+// focused or not: Shift+Left then extends a selection made backwards from 30 to 20 to 19..30. While the question
+// before a stop stands, the run goes on being watched: the progress moves on and the output is read to its end; a
+// tool that ended meanwhile is not stopped by Yes, and its step stands done.
+TEST(Input, OutputComingInKeepsTheSelectionAndTheRunGoesOnWhileTheQuestionStands)
+{
+    Session s("input-select");
+    ASSERT_TRUE(StartSlow(s));
+    Person p{ s };
+    ConfigureTool(s.dir, "Progress=Writing page #/80\r\nSteps=80\r\nStepMs=100\r\n");
+    Click(s.w, 4025);
+    ASSERT_NE(Console(s), (HWND)NULL);
+    PostMessageA(s.w, WM_COMMAND, MAKEWPARAM(4001, BN_CLICKED), (LPARAM)GetDlgItem(s.w, 4001));
+    ASSERT_TRUE(WaitFor([&] { return StartedToolRuns(s.dir) == 1 && ProgressPage(s) > 0; }));
+    HANDLE tool = OpenToolProcess(s.process.dwProcessId);
+    ASSERT_NE(tool, (HANDLE)NULL);
+    HWND text = ConsoleText(s);
+    for (bool focused : { true, false }) {
+        SCOPED_TRACE(focused ? "focused" : "while the Main window was active");
+        ASSERT_TRUE(ActivateConsole(s, p));
+        SendMessageA(text, EM_SETSEL, 30, 30);
+        std::vector<INPUT> keys = { Person::Key(VK_SHIFT) };
+        for (int i = 0; i < 10; ++i)
+            keys.push_back(Person::Key(VK_LEFT)), keys.push_back(Person::Key(VK_LEFT, true));
+        keys.push_back(Person::Key(VK_SHIFT, true));
+        p.Send(keys);
+        ASSERT_TRUE(WaitFor([&] { return Selection(text) == "20..30"; })) << Selection(text);
+        if (!focused) {
+            SetForegroundWindow(s.w);
+            ASSERT_TRUE(WaitFor([&] { return p.Thread().hwndActive == s.w; }));
+        }
+        // Two hand-overs of output.
+        for (int i = 0; i < 2; ++i) {
+            std::string before = WindowText(text);
+            EXPECT_TRUE(WaitFor([&] { return WindowText(text) != before; }));
+        }
+        ASSERT_TRUE(ActivateConsole(s, p));
+        p.Press({ VK_SHIFT, VK_LEFT });
+        EXPECT_TRUE(WaitFor([&] { return Selection(text) == "19..30"; })) << Selection(text);
+    }
+
+    SendMessageA(text, EM_SETSEL, 0, 0);
+    p.Press({ VK_CONTROL, 'C' });
+    HWND question = StopQuestion(s);
+    ASSERT_NE(question, (HWND)NULL);
+    int page = ProgressPage(s);
+    EXPECT_TRUE(WaitFor([&] { return ProgressPage(s) >= page + 5; })) << page << " " << ProgressPage(s);
+    EXPECT_EQ(WaitForSingleObject(tool, 10000), (DWORD)WAIT_OBJECT_0);
+    CloseHandle(tool);
+    EXPECT_TRUE(WaitFor([&] { return WindowText(text).find("Writing page 80/80\r\nDone, exit code 0\r\n") != std::string::npos; }));
+    EXPECT_TRUE(IsWindow(question) && Answer(p, question, IDYES));
+    ASSERT_TRUE(p.Finished(1, 4001));
+    const std::string done = "XC3SProg processing.\r\nXC3SProg done.\r\ntop.bit loaded into FPGA\r\n";
+    std::string box = ControlText(s.w, 4009);
+    EXPECT_EQ(box.substr(box.size() - std::min(box.size(), done.size())), done);
+}
+
 // A close request during a run, with the XC3SProg Console never opened: the close button shows it and checks
-// its box, and says once how to stop the tool, however often it is pressed; nothing ends.
+// its box, and says once how to stop the tool, however often it is pressed; nothing ends. Minimised, or behind
+// the Main window, the console comes back restored and in front.
 TEST(Input, TheCloseButtonDuringARunShowsHowToStopTheTool)
 {
     Session s("input-close");
     ASSERT_TRUE(StartSlow(s));
     Person p{ s };
-    ConfigureTool(s.dir, "WaitMs=4000\r\n");
+    ConfigureTool(s.dir, "WaitMs=8000\r\n");
     PostMessageA(s.w, WM_COMMAND, MAKEWPARAM(4001, BN_CLICKED), (LPARAM)GetDlgItem(s.w, 4001));
     ASSERT_TRUE(WaitFor([&] { return StartedToolRuns(s.dir) == 1; }));
     POINT at;
@@ -242,9 +359,18 @@ TEST(Input, TheCloseButtonDuringARunShowsHowToStopTheTool)
     p.ClickAt(at, Rect(s.w));
     ASSERT_NE(Console(s), (HWND)NULL);
     EXPECT_TRUE(WaitFor([&] { return IsDlgButtonChecked(s.w, 4025) == BST_CHECKED; }));
-    SetForegroundWindow(s.w);
-    ASSERT_TRUE(WaitFor([&] { return p.Thread().hwndActive == s.w; }));
-    p.ClickAt(at, Rect(s.w));
+    HWND console = Console(s);
+    for (bool minimised : { true, false }) {
+        if (minimised)
+            PostMessageA(console, WM_SYSCOMMAND, SC_MINIMIZE, 0);
+        EXPECT_TRUE(WaitFor([&] { return (IsIconic(console) != FALSE) == minimised; })) << minimised;
+        SetForegroundWindow(s.w);
+        ASSERT_TRUE(WaitFor([&] { return p.Thread().hwndActive == s.w; }));
+        // Another click at the same point soon after would be a double-click, which closes nothing.
+        Sleep(GetDoubleClickTime());
+        p.ClickAt(at, Rect(s.w));
+        EXPECT_TRUE(WaitFor([&] { return !IsIconic(console) && GetForegroundWindow() == console; })) << minimised;
+    }
     ASSERT_TRUE(p.Finished(1, 4001));
     const std::string hint = "XC3SProg is still working: Ctrl+C in the XC3SProg Console stops it.\r\n";
     std::string box = ControlText(s.w, 4009);

@@ -23,7 +23,7 @@ TEST(ToolOutput, KnowsEveryFailureTextOfTheToolAndOnlyOnOneLine)
         "FTD2XX Open failed", "FT_SetBitMode failed", "mpsse_send: Initial write failed", "readusb: Timeout readusb",
         "Can't find description for a cable named", "IOException", "ISF Bitfile probably not loaded",
         "Verify failed", "Erase failed", "Page Program failed", "Failed to programm page",
-        "unknown JEDEC manufacturer", "Programming not yet implemented", "dude, that file is larger than the flash!",
+        "Programming not yet implemented", "dude, that file is larger than the flash!",
         "Unable to open File", "Device does not support reconfiguration.",
     };
     size_t rows;
@@ -73,4 +73,7 @@ TEST(ToolOutput, TheLibftdiFallbackLinesAreNoFailure)
     // The cable that neither driver finds stays a failure.
     output = Read(fallback + "No FTDI device found (using FTD2XX)\n");
     EXPECT_EQ(std::string(output.reason), "No FTDI device found (using FTD2XX)");
+    // Without a bridge to the flash, the tool's verdict names the cause; the line before it is a detail.
+    output = Read("unknown JEDEC manufacturer: ff\nISF Bitfile probably not loaded\n");
+    EXPECT_EQ(std::string(output.reason), "ISF Bitfile probably not loaded");
 }
