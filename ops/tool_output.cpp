@@ -14,10 +14,10 @@ static const ToolFailureText kFailureTexts[] = {
     { "Unable to access FTDI device", NULL },
     { "No FTDI device found", NULL },
     { "FTD2XX Open failed", NULL },
-    { "FT_", " failed" },
+    { "FT_", "failed" },
     // A cable that fails in the middle of a step: the tool names the transfer, then ends with an exception.
-    { "mpsse_send: ", NULL },
-    { "readusb: ", NULL },
+    { "mpsse_send:", NULL },
+    { "readusb:", NULL },
     { "Can't find description for a cable named", NULL },
     { "IOException", NULL },
     // Without a bridge the tool first prints "unknown JEDEC manufacturer: ff", a detail of this verdict.
