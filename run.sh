@@ -9,6 +9,14 @@ cmake --build --preset win64 --target loader simulated_card make_card_files stan
 
 demo=build/demo
 mkdir -p "$demo"
+# The simulated card keeps what it was given (its FPGA's design, both flashes) between runs of the demo;
+# --new-card starts it afresh: no design, both flashes erased.
+for argument in "$@"; do
+    case "$argument" in
+        --new-card) rm -f "$demo/simulated-card.state"; echo "The simulated card starts afresh." ;;
+        *) echo "usage: ./run.sh [--new-card]" >&2; exit 2 ;;
+    esac
+done
 cp "build/win64/VLR Loader.exe" build/win64/simulated-card/ftd2xx.dll "$demo/"
 printf '[Driver]\r\nCount=1\r\nDescription0=Vellora USB JTAG Cable\r\n' > "$demo/simulated-card.ini"
 # The real tool and its own bridge bitstream when its source lies beside the project, else the tool stand-in.
