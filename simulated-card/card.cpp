@@ -5,7 +5,7 @@ namespace card {
 
 Card::Card(card_files::CardState& state, const Conditions& conditions)
     : state_(state), conditions_(conditions), isf_(*this, state.isf), spi_(*this, state.spi),
-      fpga_(state, *this, isf_, spi_, conditions.power, conditions.helper), mpsse_(fpga_)
+      fpga_(state, *this, isf_, spi_, conditions.power, conditions.helper, conditions.bootFromSpi), mpsse_(fpga_)
 {
     logging = conditions.log;
     isf_.badPage = conditions.isfBadPage, spi_.badPage = conditions.spiBadPage;

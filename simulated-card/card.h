@@ -18,6 +18,8 @@ namespace card {
 struct Conditions {
     bool power = true;
     bool helper = true;
+    // The mode pins: REBOOT configures from the in-system flash, or, strapped for it, from the external flash.
+    bool bootFromSpi = false;
     // The cable pulled after so many bytes of the command stream, counted from the run's start, from the first
     // page program, or from the first read command of a run that programs nothing; -1: never.
     enum class PullFrom { Start, Program, Read } pullFrom = PullFrom::Start;

@@ -41,7 +41,7 @@ const char* DesignName(Design design)
 }
 
 const char* ConfiguredByName(ConfiguredBy by)
-{ return by == ConfiguredBy::Jtag ? "jtag" : by == ConfiguredBy::Isf ? "isf" : "none"; }
+{ return by == ConfiguredBy::Jtag ? "jtag" : by == ConfiguredBy::Isf ? "isf" : by == ConfiguredBy::Spi ? "spi" : "none"; }
 
 Design ClassifyFrames(uint32_t length, uint32_t crc, const std::string& firstBytes)
 {
@@ -248,8 +248,9 @@ bool ReadState(const std::string& text, CardState* state)
                         read.design = d, known = true;
                 if (!known)
                     return false;
-            } else if (key == "configured-by" && (value == "none" || value == "jtag" || value == "isf"))
-                read.configuredBy = value == "jtag" ? ConfiguredBy::Jtag : value == "isf" ? ConfiguredBy::Isf : ConfiguredBy::None;
+            } else if (key == "configured-by" && (value == "none" || value == "jtag" || value == "isf" || value == "spi"))
+                read.configuredBy = value == "jtag" ? ConfiguredBy::Jtag : value == "isf" ? ConfiguredBy::Isf
+                                 : value == "spi" ? ConfiguredBy::Spi : ConfiguredBy::None;
             else if (key == "frame-crc32" && Number(value, 16, 0xFFFFFFFFu, &n))
                 read.frameCrc = n;
             else if (key == "frame-length" && Number(value, 10, 0xFFFFFFFFu, &n))

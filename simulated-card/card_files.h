@@ -30,9 +30,9 @@ constexpr uint32_t kIsfBridgeFrameLength = 235620, kIsfBridgeFrameCrc = 0x177dd5
 extern const char kExternalHelperMark[17];
 
 enum class Design { None, IsfBridge, SpiBridge, User };
-enum class ConfiguredBy { None, Jtag, Isf };
+enum class ConfiguredBy { None, Jtag, Isf, Spi };
 const char* DesignName(Design design);              // "none", "isf-bridge", "spi-bridge", "user"
-const char* ConfiguredByName(ConfiguredBy by);      // "none", "jtag", "isf"
+const char* ConfiguredByName(ConfiguredBy by);      // "none", "jtag", "isf", "spi"
 
 // What a started design is, from its frame data (length, CRC-32 and first bytes).
 Design ClassifyFrames(uint32_t length, uint32_t crc, const std::string& firstBytes);

@@ -113,8 +113,9 @@ bool Bridge::NegEdge(bool inCapture)
 
 // ---- the FPGA ----
 
-Fpga::Fpga(card_files::CardState& state, Events& events, SpiFlash& isf, SpiFlash& spi, bool power, bool helper)
-    : power_(power), helper_(helper), state_(state), events_(events), isf_(isf), spi_(spi)
+Fpga::Fpga(card_files::CardState& state, Events& events, SpiFlash& isf, SpiFlash& spi, bool power, bool helper,
+           bool bootFromSpi)
+    : power_(power), helper_(helper), bootFromSpi_(bootFromSpi), state_(state), events_(events), isf_(isf), spi_(spi)
 {
     running_ = state_.done;
     AttachBridge();
@@ -317,33 +318,35 @@ void Fpga::AttachBridge()
 void Fpga::Reboot()
 {
     if (events_.logging)
-        events_.Logf("REBOOT: configuring from the in-system flash");
+        events_.Logf("REBOOT: configuring from the %s flash", bootFromSpi_ ? "external" : "in-system");
     ClearConfiguration();
-    // As the XC3S400AN reads its in-system flash: from address 0, in order, each byte most significant bit first.
+    // As the XC3S400AN reads its flash (the one its mode pins choose): from address 0, in order, each byte most
+    // significant bit first.
     booting_ = true;
+    const std::string& image = bootFromSpi_ ? state_.spi : state_.isf;
     ConfigParser flash(*this);
-    for (size_t i = 0; i < state_.isf.size() && !flash.Desynced(); i++)
-        flash.Byte((uint8_t)state_.isf[i]);
+    for (size_t i = 0; i < image.size() && !flash.Desynced(); i++)
+        flash.Byte((uint8_t)image[i]);
     booting_ = false;
     jtag_.Reset();
     if (startPending_) {  // the start-up runs on the configuration clock, without JTAG
         startPending_ = false;
         Start();
     } else if (events_.logging)
-        events_.Logf("no design started from the in-system flash");
+        events_.Logf("no design started from the flash");
 }
 
 void Fpga::Synced()
 {
     if (events_.logging)
-        events_.Logf("sync word (%s)", booting_ ? "in-system flash" : "JTAG");
+        events_.Logf("sync word (%s)", !booting_ ? "JTAG" : bootFromSpi_ ? "external flash" : "in-system flash");
 }
 
 void Fpga::Frame(uint16_t word)
 {
     if (!framesTouched_) {
         framesTouched_ = true;
-        state_.configuredBy = booting_ ? ConfiguredBy::Isf : ConfiguredBy::Jtag;
+        state_.configuredBy = !booting_ ? ConfiguredBy::Jtag : bootFromSpi_ ? ConfiguredBy::Spi : ConfiguredBy::Isf;
         events_.Changed();
     }
     unsigned char bytes[2] = { (unsigned char)(word >> 8), (unsigned char)word };

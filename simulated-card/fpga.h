@@ -82,7 +82,8 @@ private:
 class Fpga : public JtagPort, private ConfigSink {
 public:
     // power: without it nothing answers and nothing changes; helper: without it no design opens a bridge.
-    Fpga(card_files::CardState& state, Events& events, SpiFlash& isf, SpiFlash& spi, bool power = true, bool helper = true);
+    Fpga(card_files::CardState& state, Events& events, SpiFlash& isf, SpiFlash& spi, bool power = true, bool helper = true,
+         bool bootFromSpi = false);
     static constexpr uint32_t kIdcode = 0x22620093;
     static constexpr uint64_t kDna = 0xd5867b20e1549c3aull;  // shifted out least significant bit first
     static constexpr unsigned kStartupClocks = 8;
@@ -114,7 +115,7 @@ private:
     void Idcode(uint32_t idcode) override;
     bool Command(uint16_t command) override;
 
-    const bool power_, helper_;
+    const bool power_, helper_, bootFromSpi_;
     card_files::CardState& state_;
     Events& events_;
     SpiFlash& isf_;

@@ -94,6 +94,7 @@ card::Conditions ReadConditions()
     card::Conditions c;
     c.power = Setting("Card", "Power", 1) != 0;
     c.helper = Setting("Card", "NoHelper", 0) == 0;
+    c.bootFromSpi = lstrcmpiA(IniText(kSettings, "Card", "Boot", "isf").c_str(), "spi") == 0;
     c.pullAfter = Setting("Card", "PullAfter", -1);
     std::string from = IniText(kSettings, "Card", "PullFrom", "start");
     c.pullFrom = lstrcmpiA(from.c_str(), "program") == 0 ? card::Conditions::PullFrom::Program
