@@ -131,10 +131,12 @@ TEST(Flash, TheCardsFaultsFailTheStepInTheToolsWords)
     for (int id : { 4014, 4026, 4024 })
         Click(s.w, id);
     const std::string failed = "XC3SProg processing.\r\nXC3SProg failed with exit code ";
-    const struct { const char* name; std::vector<std::pair<const char*, const char*>> card; bool read; std::string failure; } faults[] = {
+    // The helper bitstream in the Program directory is one that opens no bridge ("helper": a user design).
+    const struct { const char* name; std::vector<std::pair<const char*, const char*>> card; bool read; std::string failure;
+                   bool wrongHelper = false; } faults[] = {
         { "a page that takes no data", { { "IsfBadPage", "3" } }, false, failed + "1: Verify failed  at flash_page " },
         { "a flash that stays busy", { { "IsfBusy", "1" } }, false, failed + "-1: Page Program failed for flashpage " },
-        { "no bridge", { { "NoHelper", "1" } }, false, failed + "2: ISF Bitfile probably not loaded\r\n" },
+        { "the wrong helper", {}, false, failed + "2: ISF Bitfile probably not loaded\r\n", true },
         { "the cable pulled mid-write", { { "PullFrom", "program" }, { "PullAfter", "50000" } }, false, failed + "3: mpsse_send:" },
         { "the cable pulled mid-read", { { "PullFrom", "read" }, { "PullAfter", "20000" } }, true, failed + "3: " },
     };
@@ -144,6 +146,8 @@ TEST(Flash, TheCardsFaultsFailTheStepInTheToolsWords)
         WriteFileText(s.dir + "IFlash.bit", earlier);
         for (const auto& setting : f.card)
             SetCard(s.dir, setting.first, setting.second);
+        if (f.wrongHelper)
+            WriteDesign(s.dir + "xc3s400an.bit", 32);
         std::string before = ControlText(s.w, 4009);
         f.read ? (void)Command(s.w, 4022) : (void)s.Load(s.bitstream);
         std::string added = ControlText(s.w, 4009).substr(before.size());
@@ -157,6 +161,8 @@ TEST(Flash, TheCardsFaultsFailTheStepInTheToolsWords)
 
         for (const auto& setting : f.card)
             SetCard(s.dir, setting.first, "");
+        if (f.wrongHelper)
+            UseRealTool(s);
         before = ControlText(s.w, 4009);
         f.read ? (void)Command(s.w, 4022) : (void)s.Load(s.bitstream);
         added = ControlText(s.w, 4009).substr(before.size());
