@@ -85,7 +85,23 @@ struct Session {
     bool persistent = false, pullSaved = false;  // channel B has no card behind it, and nothing to keep
     DWORD index = 0, readTimeout = 0, lastSave = 0;
     std::string statePath;
+    HANDLE claim = NULL;  // the channel is this process's while it is open
 };
+
+// One program at a time has a channel open, as with FTDI's driver: another program's open is refused while
+// it lasts. The claim is a named mutex for the channel of the card beside this DLL, gone with its holder.
+HANDLE ClaimChannel(DWORD index)
+{
+    std::string name = "simulated-card " + std::to_string(index) + " " + StandinFile("simulated-card.state");
+    for (char& c : name)
+        c = c == '\\' ? '/' : c;
+    HANDLE claim = CreateMutexA(NULL, FALSE, name.c_str());
+    if (claim != NULL && GetLastError() == ERROR_ALREADY_EXISTS) {
+        CloseHandle(claim);
+        return NULL;
+    }
+    return claim;
+}
 
 Session* g_session = nullptr;
 
@@ -146,7 +162,11 @@ FT_STATUS Open(DWORD index, FT_HANDLE* handle)
         return FT_DEVICE_NOT_FOUND;
     if (g_session != nullptr)  // one process, one cable
         return FT_DEVICE_NOT_OPENED;
+    HANDLE claim = ClaimChannel(index);
+    if (claim == NULL)
+        return FT_DEVICE_NOT_OPENED;
     Session* s = new Session;
+    s->claim = claim;
     s->index = index;
     card::Conditions conditions = ReadConditions();
     std::string note;
@@ -304,6 +324,7 @@ extern "C" FT_STATUS WINAPI FT_Close(FT_HANDLE handle)
     s->card->Note("D2XX close");
     Save(s);
     g_session = nullptr;
+    CloseHandle(s->claim);
     delete s;
     return FT_OK;
 }
