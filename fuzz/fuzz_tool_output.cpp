@@ -42,7 +42,8 @@ static std::string Shown(const std::string& line)
     std::string shown = line.substr(0, TOOL_LINE_CAPACITY - 1);
     for (char& c : shown)
         c = (unsigned char)c < ' ' || c == 0x7F ? ' ' : c;
-    return shown.find_first_not_of(' ') == std::string::npos ? "" : shown;
+    size_t first = shown.find_first_not_of(' ');
+    return first == std::string::npos ? "" : shown.substr(first);
 }
 
 // Reads text in pieces that end at the given offsets, checking the bounds after every piece.

@@ -175,7 +175,12 @@ void EndToolOutput(ToolOutput* output)
 
 const char* ToolProgressLine(const ToolOutput* output)
 {
-    return HasText(output->line) ? output->line : output->lastLine;
+    // The tool indents some progress (a carriage return and three tabs before "Writing data page"): in the
+    // status box the words start the line.
+    const char* line = HasText(output->line) ? output->line : output->lastLine;
+    while (*line == ' ')
+        ++line;
+    return line;
 }
 
 int ToolOutputFailed(const ToolOutput* output)

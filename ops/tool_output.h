@@ -43,7 +43,8 @@ void ReadToolOutput(ToolOutput* output, const char* bytes, size_t size);
 // The output has ended: a last line without a line end counts as a line.
 void EndToolOutput(ToolOutput* output);
 
-// What the tool shows as its progress: the line it is writing, or, between lines, the one it wrote last.
+// What the tool shows as its progress: the line it is writing, or, between lines, the one it wrote last,
+// without the blanks it starts with.
 const char* ToolProgressLine(const ToolOutput* output);
 // Whether a failure text was seen; the failure line is then output->reason.
 int ToolOutputFailed(const ToolOutput* output);

@@ -79,8 +79,8 @@ static ULONGLONG NowMs()
     return (((ULONGLONG)now.dwHighDateTime << 32) | now.dwLowDateTime) / 10000;
 }
 
-// Progress as the tool shows it: one line rewritten in place, each step ended by a carriage return,
-// the last one left standing by a line feed; "#" in the text stands for the step's number.
+// Progress as the tool shows it: one line rewritten in place, each step begun by a carriage return, the
+// last one left standing by a line feed; "#" in the text stands for the step's number.
 static void PrintProgress()
 {
     std::string text = Unescape(Text("Progress", ""));
@@ -89,7 +89,7 @@ static void PrintProgress()
         std::string line = text;
         for (size_t at; (at = line.find('#')) != std::string::npos;)
             line.replace(at, 1, std::to_string(step));
-        Print(line + "\r");
+        Print("\r" + line);
         if (pauseMs > 0)
             Sleep(pauseMs);
     }

@@ -153,7 +153,7 @@ TEST(Advanced, ConsoleWindowOpensBesideTheMainWindowWithAllTheToolPrinted)
     Session s("adv-console");
     ASSERT_TRUE(s.Start());
     SetWindowPos(s.w, NULL, 100, 50, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
-    ConfigureTool(s.dir, "Progress=Writing page #/3\r\nSteps=3\r\n");
+    ConfigureTool(s.dir, "Progress=\\t\\t\\tWriting data page #/3 at flash page #\r\nSteps=3\r\n");
     s.Load(s.bitstream);
     EXPECT_EQ(FindProcessWindow(s.process.dwProcessId, "VLR_ConsoleClass"), (HWND)NULL);
     Click(s.w, 4025);
@@ -165,7 +165,7 @@ TEST(Advanced, ConsoleWindowOpensBesideTheMainWindowWithAllTheToolPrinted)
     EXPECT_EQ(std::to_string(placed.left) + "," + std::to_string(placed.top) + " " + std::to_string(placed.right - placed.left) +
               "x" + std::to_string(placed.bottom - placed.top), "730,50 740x488");
     EXPECT_TRUE(text.find("Command line: xc3sprog.exe -c ftdi -v ") != std::string::npos &&
-                text.find("Writing page 3/3\r\nDone") != std::string::npos && text.find("page 1/3") == std::string::npos) << text;
+                text.find("   Writing data page 3/3 at flash page 3\r\nDone") != std::string::npos && text.find("page 1/3") == std::string::npos) << text;
     PostMessageA(console, WM_CLOSE, 0, 0);
     EXPECT_TRUE(WaitFor([&] { return !IsWindowVisible(console) && IsDlgButtonChecked(s.w, 4025) == BST_UNCHECKED; }));
     s.Load(s.bitstream);

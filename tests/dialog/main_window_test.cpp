@@ -426,9 +426,9 @@ static EXECUTION_STATE WINAPI RecordExecutionState(EXECUTION_STATE state) { g_ex
 static void CALLBACK NotePage(HWND, UINT, UINT_PTR, DWORD)
 {
     std::string box = WindowText(g_box);
-    size_t at = box.rfind("Writing page ");
-    if (at != std::string::npos && (g_pages.empty() || g_pages.back() != atoi(box.c_str() + at + 13)))
-        g_pages.push_back(atoi(box.c_str() + at + 13));
+    size_t at = box.rfind("Writing data page ");
+    if (at != std::string::npos && (g_pages.empty() || g_pages.back() != atoi(box.c_str() + at + 18)))
+        g_pages.push_back(atoi(box.c_str() + at + 18));
     g_sleepAllowedDuringRun |= g_executionState != (ES_CONTINUOUS | ES_SYSTEM_REQUIRED);
 }
 
@@ -438,7 +438,7 @@ static void CALLBACK NotePage(HWND, UINT, UINT_PTR, DWORD)
 TEST_F(MainWindow, TheRunIsWatchedWithWindows7sWaitAndWithAWaitThatAlwaysFails)
 {
     ASSERT_TRUE(kWindows7Wait);
-    ConfigureTool(dir, "Stdout=Verify failed\\r\\n\r\nProgress=Writing page #/12\r\nSteps=12\r\nStepMs=100\r\n");
+    ConfigureTool(dir, "Stdout=Verify failed\\r\\n\r\nProgress=\\t\\t\\tWriting data page #/12 at flash page #\r\nSteps=12\r\nStepMs=100\r\n");
     OpenWithBitstream();
     g_box = GetDlgItem(window, IDC_STATUS);
     SwapImport(NULL, "SetThreadExecutionState", 0, (void*)RecordExecutionState, (void**)&g_setExecutionState);
@@ -456,7 +456,7 @@ TEST_F(MainWindow, TheRunIsWatchedWithWindows7sWaitAndWithAWaitThatAlwaysFails)
         EXPECT_TRUE(g_waits > 0 && g_refusedWaits == (everyWaitFails ? g_waits : 0)) << g_waits << " " << g_refusedWaits;
         const std::string said = "XC3SProg failed: Verify failed\r\nIO Error\r\n";
         EXPECT_EQ(StatusEnd(said), said);
-        std::string shown = WindowText(GetDlgItem(g_state.consoleWindow, IDC_CONSOLE_TEXT)), end = "Verify failed\r\nWriting page 12/12\r\nDone, exit code 0\r\n";
+        std::string shown = WindowText(GetDlgItem(g_state.consoleWindow, IDC_CONSOLE_TEXT)), end = "Verify failed\r\n   Writing data page 12/12 at flash page 12\r\nDone, exit code 0\r\n";
         EXPECT_EQ(shown.substr(shown.size() - std::min(shown.size(), end.size())), end);
         EXPECT_TRUE(!g_sleepAllowedDuringRun && g_executionState == ES_CONTINUOUS);
     }
@@ -598,7 +598,7 @@ TEST_F(MainWindow, ConsoleWindowHoldsAllTheToolPrintedAndStaysWhereThePersonLeft
 {
     WriteFileText(dir + "top.bit", "bits");
     WriteFileText(ini, "[DlgPosition]\r\nX=100\r\nY=50\r\n");
-    ConfigureTool(dir, "Progress=Writing page #/3\r\nSteps=3\r\n");
+    ConfigureTool(dir, "Progress=\\t\\t\\tWriting data page #/3 at flash page #\r\nSteps=3\r\n");
     Open();
     SetDlgItemTextA(window, IDC_BITSTREAM_COMBO, (dir + "top.bit").c_str());
     Command(window, IDC_LOAD);
@@ -606,7 +606,7 @@ TEST_F(MainWindow, ConsoleWindowHoldsAllTheToolPrintedAndStaysWhereThePersonLeft
     ASSERT_NE(text, (HWND)NULL);
     EXPECT_FALSE(IsWindowVisible(console));
     // Each run's lines, the progress rewritten in place: only its last step stands.
-    std::string shown = WindowText(text), progress = "Writing page 3/3\r\nDone, exit code 0\r\n";
+    std::string shown = WindowText(text), progress = "   Writing data page 3/3 at flash page 3\r\nDone, exit code 0\r\n";
     EXPECT_TRUE(shown.find("Command line: xc3sprog.exe -c ftdi -v ") != std::string::npos &&
                 shown.size() > progress.size() && shown.substr(shown.size() - progress.size()) == progress &&
                 shown.find("page 1/3") == std::string::npos && shown.find("page 2/3") == std::string::npos) << shown;

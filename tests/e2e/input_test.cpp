@@ -163,8 +163,8 @@ static RECT Rect(HWND window) { RECT r; GetWindowRect(window, &r); return r; }
 static int ProgressPage(Session& s)
 {
     std::string box = ControlText(s.w, 4009);
-    size_t at = box.rfind("Writing page ");
-    return at == std::string::npos || box.find("\r\n", at) != std::string::npos ? -1 : atoi(box.c_str() + at + 13);
+    size_t at = box.rfind("Writing data page ");
+    return at == std::string::npos || box.find("\r\n", at) != std::string::npos ? -1 : atoi(box.c_str() + at + 18);
 }
 
 // The question that Ctrl+C with nothing selected, or Ctrl+Break, asks in the XC3SProg Console during a run.
@@ -295,7 +295,7 @@ TEST(Input, OutputComingInKeepsTheSelectionAndTheRunGoesOnWhileTheQuestionStands
     Session s("input-select");
     ASSERT_TRUE(StartSlow(s));
     Person p{ s };
-    ConfigureTool(s.dir, "Progress=Writing page #/80\r\nSteps=80\r\nStepMs=100\r\n");
+    ConfigureTool(s.dir, "Progress=\\t\\t\\tWriting data page #/80 at flash page #\r\nSteps=80\r\nStepMs=100\r\n");
     Click(s.w, 4025);
     ASSERT_NE(Console(s), (HWND)NULL);
     PostMessageA(s.w, WM_COMMAND, MAKEWPARAM(4001, BN_CLICKED), (LPARAM)GetDlgItem(s.w, 4001));
@@ -335,7 +335,7 @@ TEST(Input, OutputComingInKeepsTheSelectionAndTheRunGoesOnWhileTheQuestionStands
     EXPECT_TRUE(WaitFor([&] { return ProgressPage(s) >= page + 5; })) << page << " " << ProgressPage(s);
     EXPECT_EQ(WaitForSingleObject(tool, 10000), (DWORD)WAIT_OBJECT_0);
     CloseHandle(tool);
-    EXPECT_TRUE(WaitFor([&] { return WindowText(text).find("Writing page 80/80\r\nDone, exit code 0\r\n") != std::string::npos; }));
+    EXPECT_TRUE(WaitFor([&] { return WindowText(text).find("   Writing data page 80/80 at flash page 80\r\nDone, exit code 0\r\n") != std::string::npos; }));
     EXPECT_TRUE(IsWindow(question) && Answer(p, question, IDYES));
     ASSERT_TRUE(p.Finished(1, 4001));
     const std::string done = "XC3SProg processing.\r\nXC3SProg done.\r\ntop.bit loaded into FPGA\r\n";
@@ -390,7 +390,7 @@ TEST(Input, WhileThePersonActsDuringARunTheRunGoesOnBeingWatched)
     std::string lines;
     for (int i = 0; i < 60; ++i)
         lines += "line " + std::to_string(i) + "\\r\\n";
-    ConfigureTool(s.dir, "Stdout=" + lines + "\r\nProgress=Writing page #/80\r\nSteps=80\r\nStepMs=100\r\n");
+    ConfigureTool(s.dir, "Stdout=" + lines + "\r\nProgress=\\t\\t\\tWriting data page #/80 at flash page #\r\nSteps=80\r\nStepMs=100\r\n");
     Click(s.w, 4025);
     ASSERT_NE(Console(s), (HWND)NULL);
     const std::string loader = s.dir + s.exe;

@@ -30,7 +30,7 @@ static bool LoadEnded(const Session& s, size_t runs, DWORD ms = 30000)
 TEST(Watch, WhileTheToolRunsTheWindowAnswersPaintsShowsProgressAndStartsOrEndsNothing)
 {
     Session s("watch");
-    ConfigureTool(s.dir, "Progress=Sector 0, Writing page #/80\r\nSteps=80\r\nStepMs=100\r\n");
+    ConfigureTool(s.dir, "Progress=\\t\\t\\tWriting data page #/80 at flash page #\r\nSteps=80\r\nStepMs=100\r\n");
     ASSERT_TRUE(s.Start());
     PostLoad(s);
     ASSERT_TRUE(WaitFor([&] { return StartedToolRuns(s.dir) == 1; }));
@@ -61,7 +61,7 @@ TEST(Watch, WhileTheToolRunsTheWindowAnswersPaintsShowsProgressAndStartsOrEndsNo
     EXPECT_TRUE(SendMessageTimeoutA(s.w, WM_QUERYENDSESSION, 0, 0, SMTO_ABORTIFHUNG, 2000, &answer) && answer == FALSE);
 
     // The box's last line follows the tool's progress, after the log as it stands.
-    const std::string during = kReport + "XC3SProg processing.\r\n" + kHint, line = "Sector 0, Writing page ";
+    const std::string during = kReport + "XC3SProg processing.\r\n" + kHint, line = "Writing data page ";
     std::vector<int> pages;
     EXPECT_TRUE(WaitFor([&] { return ControlText(s.w, 4009).find(line) != std::string::npos; }));
     while (GetTickCount() - started < 6500) {

@@ -43,7 +43,8 @@ TEST(ToolOutput, KnowsEveryFailureTextOfTheToolAndOnlyOnOneLine)
 TEST(ToolOutput, ProgressIsTheLineBeingWrittenOrTheLastOneWritten)
 {
     struct { const char* text; bool ended; const char* progress; } cases[] = {
-        { "Erasing\r\nSector 0, page 1/9\rSector 0, page 2/9\r", false, "Sector 0, page 2/9" },
+        { "Erasing sector  1/ 4...\n\r\t\t\tWriting data page      1/   893 at flash page      1"
+          "\r\t\t\tWriting data page      2/   893 at flash page      2", false, "Writing data page      2/   893 at flash page      2" },
         { "Loading FPGA\r\n....", false, "...." }, { "done\r\n \t \r\n", true, "done" },
         { "a\x01\x7f" "b\tc", false, "a  b c" }, { "", true, "" },
     };
