@@ -69,17 +69,19 @@ TEST(RealTool, ADesignThatNeverStartsFailsTheLoadInTheToolsWords)
 
 // Faults of the card and the cable: each Load fails with the tool's words, the window stays ready, and the
 // Load after the fault is mended works.
-TEST(RealTool, NoPowerAPulledCableOrOneHeldElsewhereFailsTheLoadAndTheNextLoadWorks)
+TEST(RealTool, NoPowerOrCableFailsTheLoadInTheToolsWordsAndTheNextLoadWorks)
 {
     Session s("real-faults");
     UseRealTool(s);
     const std::string frames = WriteDesign(s.bitstream, 4);
     ASSERT_TRUE(s.Start());
-    // key "": the cable held open by another program (this one), as FTDI's driver lets one program at a time.
+    // key "held": the cable held open by another program (this one), as FTDI's driver lets one program at a time;
+    // "Count": the cable unplugged after the program found it.
     const struct { const char* name; const char* key; const char* value; const char* reason; } faults[] = {
         { "no power", "Power", "0", "XC3SProg failed with exit code 2: No JTAG Chain found" },
         { "cable pulled during the load", "PullAfter", "20000", "XC3SProg failed with exit code 3: mpsse_send:" },
-        { "cable held by another program", "", "", "XC3SProg failed with exit code 255: FTD2XX Open failed" },
+        { "cable held by another program", "held", "", "XC3SProg failed with exit code 255: FTD2XX Open failed" },
+        { "cable unplugged", "Count", "", "XC3SProg failed with exit code 1: No FTDI device found (using FTD2XX)" },
     };
     typedef ULONG(WINAPI * OpenCable)(int, void**);
     typedef ULONG(WINAPI * CloseCable)(void*);
@@ -89,10 +91,12 @@ TEST(RealTool, NoPowerAPulledCableOrOneHeldElsewhereFailsTheLoadAndTheNextLoadWo
     for (const auto& f : faults) {
         SCOPED_TRACE(f.name);
         PutCard(s.dir, CardState());
-        if (*f.key)
-            SetCard(s.dir, f.key, f.value);
-        else
+        if (f.key == std::string("held"))
             ASSERT_EQ(((OpenCable)(void*)GetProcAddress(driver, "FT_Open"))(0, &held), 0u);
+        else if (f.key == std::string("Count"))
+            ConfigureCables(s.dir, 0);
+        else
+            SetCard(s.dir, f.key, f.value);
         std::string box = ControlText(s.w, 4009), added = s.Load(s.bitstream).substr(box.size());
         EXPECT_EQ(added.substr(0, 2 + kRun.size() + strlen(f.reason)), "\r\n" + kRun + f.reason) << added;
         EXPECT_EQ(added.substr(added.size() - 12), "\r\nIO Error\r\n");
@@ -101,10 +105,12 @@ TEST(RealTool, NoPowerAPulledCableOrOneHeldElsewhereFailsTheLoadAndTheNextLoadWo
         EXPECT_TRUE(IsControlEnabled(s.w, 4001));
         EXPECT_FALSE(Card(s.dir).done);
 
-        if (*f.key)
-            SetCard(s.dir, f.key, "");
-        else
+        if (f.key == std::string("held"))
             ((CloseCable)(void*)GetProcAddress(driver, "FT_Close"))(held);
+        else if (f.key == std::string("Count"))
+            ConfigureCables(s.dir, 1);
+        else
+            SetCard(s.dir, f.key, "");
         box = ControlText(s.w, 4009);
         EXPECT_EQ(s.Load(s.bitstream).substr(box.size()), "\r\n" + kRun + "XC3SProg done.\r\ntop.bit loaded into FPGA\r\n");
         EXPECT_EQ(Fpga(Card(s.dir)), Fpga("user", "jtag", frames));
