@@ -133,7 +133,10 @@ int main(int argc, char** argv)
     int exitCode = Setting("ExitCode", 0);
     if (!failWhen.empty() && commandLine.find(failWhen) != std::string::npos)
         exitCode = Setting("FailCode", 1);
-    Print("XC3SPROG stand-in (c) test build\r\nCommand line: " + commandLine + "\r\n");
+    // Quiet: none of its own lines, only what the INI gives it to print.
+    bool quiet = Setting("Quiet", 0) != 0;
+    if (!quiet)
+        Print("XC3SPROG stand-in (c) test build\r\nCommand line: " + commandLine + "\r\n");
 
     // A file argument is NAME:ACTION[:...], where a drive letter's colon is part of NAME;
     // a read, "-I NAME:R:...", writes the configured content into NAME.
@@ -145,13 +148,13 @@ int main(int argc, char** argv)
             continue;
         std::string name(arg, colon);
         if (strcmp(argv[i - 1], "-I") == 0 && colon[1] == 'R' && (colon[2] == ':' || colon[2] == '\0')) {
-            Print("Reading flash into " + name + "\r\n");
+            Print(quiet ? "" : "Reading flash into " + name + "\r\n");
             if (FILE* f = fopen(name.c_str(), "wb")) {
                 fputs(Text("ReadContent", "FLASHDATA").c_str(), f);
                 fclose(f);
             }
         } else {
-            Print("Programming " + name + "\r\n");
+            Print(quiet ? "" : "Programming " + name + "\r\n");
         }
     }
 
@@ -162,7 +165,7 @@ int main(int argc, char** argv)
     long waitMs = Setting("WaitMs", 0);
     if (waitMs > 0)
         Sleep(waitMs);
-    Print("Done, exit code " + std::to_string(exitCode) + "\r\n");
+    Print(quiet ? "" : "Done, exit code " + std::to_string(exitCode) + "\r\n");
     char directory[MAX_PATH] = "";
     GetCurrentDirectoryA(sizeof directory, directory);
     // The tests read this line: START_MS \t END_MS \t EXIT \t CWD \t CMDLINE.

@@ -156,6 +156,11 @@ TEST(LongSession, SixHundredLoadsAndTenRefreshesLeakNothingAndTheBoxKeepsTheWhol
     // Private bytes: PagefileUsage equals PrivateUsage on Windows, and Wine fills only the former.
     auto privateBytes = [&](PROCESS_MEMORY_COUNTERS m = {}) {
         return GetProcessMemoryInfo(s.process.hProcess, &m, sizeof m) ? m.PagefileUsage : 0; };
+    // Until memory is judged, the tool's output rewrites one line of the XC3SProg Console in place: the console
+    // takes output at every Load but keeps no more lines. The lines it keeps, up to its 5,000, are held by the
+    // platform's edit control, and under Wine 10 each holds on to some 1.5 KB until that cap is reached (the
+    // control's small record of a line keeps a whole block group of the heap in use), which is no leak of ours.
+    ConfigureTool(s.dir, "Quiet=1\r\nTail=Writing page 3/3\\r\r\n");
     std::string box = ControlText(s.w, 4009);
     for (int load = 1; load <= 600; ++load) {
         // Each Load must leave the box holding what it held, followed by exactly this Load's report.
@@ -173,8 +178,10 @@ TEST(LongSession, SixHundredLoadsAndTenRefreshesLeakNothingAndTheBoxKeepsTheWhol
             handles = HandleCount(pid), memory = (long long)privateBytes();
         // Memory is judged while Refreshes keep the log short: later the box's own text grows, and with it what
         // the platform's edit control holds (under Wine, some KB per Load that the program does not control).
-        if (load == 100)
+        if (load == 100) {
             grown = (long long)privateBytes() - memory;
+            ConfigureTool(s.dir, "");  // the tool's own lines from here on
+        }
     }
     printf("[ 600 Loads and 10 Refreshes took %llu ms; %zu tool starts refused; the box ends with %zu characters; "
            "private bytes grew by %lld KB over Loads 10 to 100 ]\n", GetTickCount() - started, startFailures, box.size(), grown / 1024);
@@ -182,7 +189,7 @@ TEST(LongSession, SixHundredLoadsAndTenRefreshesLeakNothingAndTheBoxKeepsTheWhol
     EXPECT_LE(startFailures, 3u);
     ASSERT_TRUE(handles > 0 && memory > 0);
     EXPECT_LE(HandleCount(pid), handles + 10);
-    EXPECT_LE(grown, 256 * 1024);
+    EXPECT_LE(grown, 128 * 1024);
     EXPECT_EQ(IniValues(s.ini, {"Files/DDList#1"}), s.bitstream);
     LoadAndClose(s);
 }
