@@ -46,6 +46,50 @@ std::string WriteDesign(const std::string& path, uint32_t seed, bool withStart)
     return frames;
 }
 
+std::string Fpga(const card_files::CardState& card)
+{
+    if (card.design == card_files::Design::None)
+        return "none";
+    char crc[16];
+    snprintf(crc, sizeof crc, "%08x", (unsigned)card.frameCrc);
+    return std::string(card_files::DesignName(card.design)) + " by " + card_files::ConfiguredByName(card.configuredBy) +
+           " " + crc + (card.done ? " DONE" : "");
+}
+
+std::string Fpga(const char* design, const char* by, const std::string& frames, bool done)
+{
+    char crc[16];
+    snprintf(crc, sizeof crc, "%08x", (unsigned)card_files::Crc32(frames));
+    return std::string(design) + " by " + by + " " + crc + (done ? " DONE" : "");
+}
+
+std::string DataOf(const std::string& path)
+{
+    std::string configuration;
+    EXPECT_TRUE(card_files::ConfigurationOfBitFile(ReadFileText(path), &configuration)) << path;
+    return configuration;
+}
+
+::testing::AssertionResult Holds(const std::string& flash, const std::string& bytes)
+{
+    const size_t page = flash.size() == card_files::kIsfSize ? card_files::kIsfPageSize : card_files::kSpiPageSize;
+    size_t at = 0;
+    while (at < bytes.size() && at < flash.size() && flash[at] == bytes[at])
+        ++at;
+    if (at == bytes.size())
+        at = flash.find_first_not_of('\xff', (bytes.size() + page - 1) / page * page);
+    if (at == std::string::npos)
+        return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << "the flash differs at " << at << " of " << bytes.size() << " bytes";
+}
+
+std::string Adds(Session& s, int id)
+{
+    size_t before = ControlText(s.w, 4009).size();
+    Command(s.w, id);
+    return ControlText(s.w, 4009).substr(before);
+}
+
 std::string RunToolDirectly(const Session& s, const std::string& commandLine, DWORD* exitCode)
 {
     SECURITY_ATTRIBUTES inherited = { sizeof inherited, NULL, TRUE };
