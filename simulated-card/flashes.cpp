@@ -26,6 +26,24 @@ void SpiFlash::Deselect()
         events_.Logf("%s %02X ignored: busy", name_, opcode_);
 }
 
+int SpiFlash::Byte(uint8_t byte, size_t index)
+{
+    if (index == 0) {
+        opcode_ = byte;
+        ignoring_ = busyPolls_ != 0 && byte != statusOpcode_;  // while busy only the status is read
+        events_.FlashCommand(std::strcmp(name_, "isf") == 0, byte);
+        Opcode(byte);
+        return ignoring_ ? -1 : byte == 0x9F ? id_[0] : byte == statusOpcode_ ? Status() : -1;
+    }
+    if (ignoring_)
+        return -1;
+    if (index <= 3)
+        address_ = address_ << 8 | byte;
+    if (opcode_ == 0x9F)
+        return index < 4 ? id_[index] : 0x00;
+    return opcode_ == statusOpcode_ ? Status() : Command(byte, index);
+}
+
 // ---- AT45DB041 ----
 
 size_t At45::Linear(uint32_t address) const
@@ -33,8 +51,6 @@ size_t At45::Linear(uint32_t address) const
     // 264-byte pages: the page number sits above nine bits of byte address.
     return (((address >> 9) & 0x7FF) * 264 + (address & 0x1FF)) % memory_.size();
 }
-
-void At45::Busy(int polls) { busyPolls_ = staysBusy ? -1 : polls; }
 
 void At45::ProgramPage(const uint8_t* buffer, size_t page)
 {
@@ -64,24 +80,9 @@ void At45::Erase(size_t firstPage, size_t pages, int polls)
     events_.Changed();
 }
 
-int At45::Byte(uint8_t byte, size_t index)
+int At45::Command(uint8_t byte, size_t index)
 {
-    static const uint8_t id[4] = { 0x1F, 0x24, 0x00, 0x01 };
-    if (index == 0) {
-        opcode_ = byte;
-        ignoring_ = busyPolls_ != 0 && byte != 0xD7;  // while busy only the status is read
-        events_.FlashCommand(true, byte);
-        return ignoring_ ? -1 : byte == 0x9F ? id[0] : byte == 0xD7 ? Status() : -1;
-    }
-    if (ignoring_)
-        return -1;
-    if (index <= 3)
-        address_ = address_ << 8 | byte;
     switch (opcode_) {
-    case 0x9F:
-        return index < 4 ? id[index] : 0x00;
-    case 0xD7:
-        return Status();
     case 0x77:  // security register after three dummy bytes: 64 bytes for the user (erased), 64 from the factory
         if (index < 3)
             return -1;
@@ -142,28 +143,15 @@ void At45::End(size_t bits)
 
 // ---- M25P16 ----
 
-void M25p::Busy(int polls) { busyPolls_ = staysBusy ? -1 : polls; }
-
-int M25p::Byte(uint8_t byte, size_t index)
+void M25p::Opcode(uint8_t opcode)
 {
-    static const uint8_t id[4] = { 0x20, 0x20, 0x15, 0x10 };  // then 16 bytes of factory data, zero here
-    if (index == 0) {
-        opcode_ = byte;
-        ignoring_ = busyPolls_ != 0 && byte != 0x05;  // while a program or erase lasts only the status is read
-        events_.FlashCommand(false, byte);
-        if (byte == 0x02)
-            memset(page_, 0xFF, sizeof page_);
-        return ignoring_ ? -1 : byte == 0x9F ? id[0] : byte == 0x05 ? Status() : -1;
-    }
-    if (ignoring_)
-        return -1;
-    if (index <= 3)
-        address_ = address_ << 8 | byte;
+    if (opcode == 0x02)
+        memset(page_, 0xFF, sizeof page_);
+}
+
+int M25p::Command(uint8_t byte, size_t index)
+{
     switch (opcode_) {
-    case 0x9F:
-        return index < 4 ? id[index] : 0x00;
-    case 0x05:
-        return Status();
     case 0xAB:  // release from deep power-down, with the electronic signature
         return index < 3 ? -1 : 0x14;
     case 0x03:

@@ -14,7 +14,9 @@ namespace card {
 // driven from the clock after the byte that decides it. A flash that drives nothing reads as 1 (the pull-up).
 class SpiFlash {
 public:
-    SpiFlash(Events& events, std::string& memory, const char* name) : events_(events), memory_(memory), name_(name) {}
+    // id: what the JEDEC ID command (0x9F) answers first; statusOpcode: the one command a busy flash takes.
+    SpiFlash(Events& events, std::string& memory, const char* name, const uint8_t* id, uint8_t statusOpcode)
+        : events_(events), memory_(memory), name_(name), id_(id), statusOpcode_(statusOpcode) {}
     virtual ~SpiFlash() = default;
     void Select();
     // One rising clock edge with MOSI; returns MISO as the master samples it at that edge.
@@ -37,10 +39,14 @@ public:
     bool staysBusy = false;
 
 protected:
-    // Byte index of the command (0: the opcode); the byte to drive in the next eight clocks, or -1 for none.
-    virtual int Byte(uint8_t byte, size_t index) = 0;
+    // After the opcode (index 1 on) and the ID and status commands, which every flash answers alike: byte index of
+    // the command; the byte to drive in the next eight clocks, or -1 for none.
+    virtual int Command(uint8_t byte, size_t index) = 0;
+    virtual void Opcode(uint8_t) {}
+    virtual uint8_t Status() const = 0;
     virtual void End(size_t bits) = 0;  // chip select rose after so many clocks
     uint32_t Address() const { return address_ & 0xFFFFFF; }
+    void Busy(int polls) { busyPolls_ = staysBusy ? -1 : polls; }
 
     Events& events_;
     std::string& memory_;
@@ -51,6 +57,9 @@ protected:
     bool ignoring_ = false; // the command came while busy
 
 private:
+    int Byte(uint8_t byte, size_t index);
+    const uint8_t* id_;
+    const uint8_t statusOpcode_;
     bool selected_ = false, driven_ = false;
     size_t bits_ = 0;
     uint8_t in_ = 0, out_ = 0xFF;
@@ -59,17 +68,17 @@ private:
 // AT45DB041: 2,048 pages of 264 bytes, two SRAM buffers, page programs through a buffer with built-in erase.
 class At45 : public SpiFlash {
 public:
-    At45(Events& events, std::string& memory) : SpiFlash(events, memory, "isf") {}
+    At45(Events& events, std::string& memory) : SpiFlash(events, memory, "isf", kId, 0xD7) {}
     static constexpr int kProgramPolls = 6, kEraseBlockPolls = 20, kEraseSectorPolls = 300;
 
 protected:
-    int Byte(uint8_t byte, size_t index) override;
+    int Command(uint8_t byte, size_t index) override;
+    uint8_t Status() const override { return busyPolls_ ? 0x1C : 0x9C; }  // ready, density 0111, 264-byte pages
     void End(size_t bits) override;
 
 private:
-    uint8_t Status() const { return busyPolls_ ? 0x1C : 0x9C; }  // ready, density 0111, 264-byte pages
+    static constexpr uint8_t kId[4] = { 0x1F, 0x24, 0x00, 0x01 };
     size_t Linear(uint32_t address) const;
-    void Busy(int polls);
     void ProgramPage(const uint8_t* buffer, size_t page);
     void Erase(size_t firstPage, size_t pages, int polls);
     uint8_t buffers_[2][264] = {};
@@ -80,16 +89,17 @@ private:
 // M25P16: 2 MiB, 256-byte pages, 64 KiB sectors; programming only clears bits and needs write enable.
 class M25p : public SpiFlash {
 public:
-    M25p(Events& events, std::string& memory) : SpiFlash(events, memory, "spi") {}
+    M25p(Events& events, std::string& memory) : SpiFlash(events, memory, "spi", kId, 0x05) {}
     static constexpr int kProgramPolls = 1, kSectorErasePolls = 300, kBulkErasePolls = 3000;
 
 protected:
-    int Byte(uint8_t byte, size_t index) override;
+    int Command(uint8_t byte, size_t index) override;
+    void Opcode(uint8_t opcode) override;
+    uint8_t Status() const override { return (uint8_t)((busyPolls_ ? 1 : 0) | (writeEnabled_ ? 2 : 0)); }
     void End(size_t bits) override;
 
 private:
-    uint8_t Status() const { return (uint8_t)((busyPolls_ ? 1 : 0) | (writeEnabled_ ? 2 : 0)); }
-    void Busy(int polls);
+    static constexpr uint8_t kId[4] = { 0x20, 0x20, 0x15, 0x10 };  // then 16 bytes of factory data, zero here
     bool writeEnabled_ = false;
     uint8_t page_[256];
     size_t readAt_ = 0;
