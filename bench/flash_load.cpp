@@ -1,6 +1,7 @@
 // A Load into the internal flash with the real tool and the simulated card, against the tool's three runs made by hand.
 #include "bench/in_process_breakdown.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
@@ -297,9 +298,12 @@ void MeasureFlashLoad(const Layout& layout)
     std::vector<double> added;
     for (size_t i = 0; i < programMs.size() && i < bareMs.size(); ++i)
         added.push_back(programMs[i] - bareMs[i]);
+    std::sort(added.begin(), added.end());
     Note(Format("Load into the internal flash %.2f ms, its fixed pauses of 150 ms counted; the same three tool runs by "
-                "hand %.2f ms (medians of %.0f turns each); the Load over the runs, round by round: %.2f ms",
-                programMedian, bareMedian, (double)programMs.size(), Median(added)));
+                "hand %.2f ms (medians of %.0f turns each); the Load over the runs, round by round: %.2f ms "
+                "(quartiles %.2f and %.2f ms)",
+                programMedian, bareMedian, (double)programMs.size(), Median(added), added[added.size() / 4],
+                added[added.size() * 3 / 4]));
     if (program.fault.empty() && bare.fault.empty())
         Note("every turn began with the card running an earlier design from its flash and left the new design there, "
              "booted (checked)");
