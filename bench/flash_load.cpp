@@ -122,7 +122,7 @@ static std::string LastLines(const std::string& log)
     return text;
 }
 
-// The first fault seen, with the turn it was seen in; a figure is void once there is one.
+// The first fault seen, with the round it was seen in; a figure is void once there is one.
 struct Verdict {
     std::string fault;
     void Check(const char* side, int round, const std::string& found)
