@@ -1,17 +1,18 @@
-// Yardstick for one tool run: a windowed program without console that starts the tool as the loader does.
+// Yardstick for tool runs: a windowed program without console that starts the tool as the loader does.
 #include <windows.h>
 
-enum { RUN_TOOL = WM_APP + 1 };
+enum { RUN_TOOL = WM_APP + 1, LINE_CAPACITY = 1200 };
 
-static char g_commandLine[1200];
+// The tool's command lines, separated by '|', which no Windows path can hold.
+static char g_commandLines[4 * LINE_CAPACITY];
 
 // The loader's way, without anything around it: hidden, without a console window, idle priority, started
-// suspended into a job that ends it with its last handle, its output and errors into a pipe (which holds the
-// little that the tool prints until it has ended), waited for and its output read to the end, handles closed.
+// suspended into a job that ends it with its last handle, its output and errors into a pipe, read to its end
+// (the real tool prints more than a pipe holds, so it is read while it runs), waited for, handles closed.
 // (Under Wine the end of the output of a program without a console window comes some 50 ms after the program
 // has ended, when the hidden console host that Wine gives it goes: the loader waits for that end too.)
 // FALSE when the platform refused to start the tool.
-static BOOL RunToolOnce(void)
+static BOOL RunToolOnce(const char* commandLine)
 {
     SECURITY_ATTRIBUTES inherited = { sizeof inherited, NULL, TRUE };
     HANDLE read, write;
@@ -24,8 +25,8 @@ static BOOL RunToolOnce(void)
     startup.wShowWindow = SW_HIDE;
     startup.hStdOutput = startup.hStdError = write;
     PROCESS_INFORMATION process = {};
-    char line[sizeof g_commandLine];
-    lstrcpyA(line, g_commandLine);
+    char line[LINE_CAPACITY];
+    lstrcpynA(line, commandLine, sizeof line);
     BOOL started = CreateProcessA(NULL, line, NULL, NULL, TRUE, IDLE_PRIORITY_CLASS | CREATE_NO_WINDOW | CREATE_SUSPENDED,
                                   NULL, NULL, &startup, &process);
     CloseHandle(write);
@@ -37,11 +38,11 @@ static BOOL RunToolOnce(void)
             SetInformationJobObject(job, JobObjectExtendedLimitInformation, &limits, sizeof limits) &&
                 AssignProcessToJobObject(job, process.hProcess);
         ResumeThread(process.hThread);
-        WaitForSingleObject(process.hProcess, INFINITE);
         char output[4096];
         DWORD size;
         while (ReadFile(read, output, sizeof output, &size, NULL) && size > 0)
             ;
+        WaitForSingleObject(process.hProcess, INFINITE);
         CloseHandle(process.hProcess);
         CloseHandle(process.hThread);
         if (job != NULL)
@@ -51,11 +52,31 @@ static BOOL RunToolOnce(void)
     return started;
 }
 
+// The lines one after the other, each after the one before has ended, as the loader runs a Load's steps.
+static BOOL RunToolLines(void)
+{
+    BOOL allStarted = TRUE;
+    for (const char* line = g_commandLines;;) {
+        const char* bar = line;
+        while (*bar != '\0' && *bar != '|')
+            ++bar;
+        char one[LINE_CAPACITY];
+        INT_PTR length = bar - line;
+        if (length >= (INT_PTR)sizeof one)
+            return FALSE;
+        lstrcpynA(one, line, (int)length + 1);
+        allStarted = RunToolOnce(one) && allStarted;
+        if (*bar == '\0')
+            return allStarted;
+        line = bar + 1;
+    }
+}
+
 static LRESULT CALLBACK RunnerProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    // The answer tells the bench whether this run counts: 1 started, 0 refused.
+    // The answer tells the bench whether the runs count: 1 every one started, 0 one was refused.
     if (message == RUN_TOOL)
-        return RunToolOnce() ? 1 : 0;
+        return RunToolLines() ? 1 : 0;
     if (message == WM_CLOSE) {
         DestroyWindow(window);
         return 0;
@@ -67,7 +88,7 @@ static LRESULT CALLBACK RunnerProc(HWND window, UINT message, WPARAM wParam, LPA
     return DefWindowProcA(window, message, wParam, lParam);
 }
 
-// Everything after the program's own name, which the bench quotes, is the tool's command line.
+// Everything after the program's own name, which the bench quotes, is the tool's command lines.
 static const char* ArgumentText(const char* line)
 {
     ++line;
@@ -82,7 +103,7 @@ static const char* ArgumentText(const char* line)
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
 {
-    lstrcpynA(g_commandLine, ArgumentText(GetCommandLineA()), sizeof g_commandLine);
+    lstrcpynA(g_commandLines, ArgumentText(GetCommandLineA()), sizeof g_commandLines);
     WNDCLASSA windowClass = {};
     windowClass.lpfnWndProc = RunnerProc;
     windowClass.hInstance = instance;

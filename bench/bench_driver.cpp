@@ -31,6 +31,7 @@ static Layout LayOut()
     benchDir.resize(benchDir.find_last_of('\\') + 1);
     std::string build = benchDir.substr(0, benchDir.find_last_of('\\', benchDir.size() - 2) + 1);
     Layout layout;
+    layout.build = build;
     layout.dir = benchDir + "scratch\\";
     DeleteTree(layout.dir);
     if (!CreateDirectoryA(layout.dir.c_str(), NULL))
@@ -48,7 +49,7 @@ static Layout LayOut()
     return layout;
 }
 
-// Arguments name the measurements to run (startup, recent, refresh, long, wait); none runs them all.
+// Arguments name the measurements to run (startup, recent, refresh, long, wait, flash); none runs them all.
 int main(int argc, char** argv)
 {
     // Unbuffered, so that every line shows as soon as its measurement ends, and a failure's too.
@@ -67,13 +68,13 @@ int main(int argc, char** argv)
     };
     const Measurement measurements[] = { { "startup", MeasureStartUp }, { "recent", MeasureRecentPush },
                                          { "refresh", MeasureRefresh }, { "long", MeasureLongSession },
-                                         { "wait", MeasureWaitCost } };
+                                         { "wait", MeasureWaitCost }, { "flash", MeasureFlashLoad } };
     for (int i = 1; i < argc; ++i) {
         bool known = false;
         for (const Measurement& measurement : measurements)
             known = known || std::strcmp(argv[i], measurement.name) == 0;
         if (!known) {
-            std::printf("unknown measurement %s: choose from startup, recent, refresh, long, wait\n", argv[i]);
+            std::printf("unknown measurement %s: choose from startup, recent, refresh, long, wait, flash\n", argv[i]);
             return 2;
         }
     }

@@ -42,6 +42,11 @@ void Report(const char* name, double value, const char* unit, const char* target
     std::printf("%-30s %10s   (target %s)   %s\n", name, figure, targetText, holds ? "holds" : "misses");
 }
 
+void ReportVoid(const char* name, const char* targetText)
+{
+    std::printf("%-30s %10s   (target %s)   %s\n", name, "void", targetText, "void");
+}
+
 void Note(const std::string& text)
 {
     std::printf("    %s\n", text.c_str());

@@ -10,6 +10,7 @@
 struct Layout {
     std::string dir;   // the scratch Program directory, holding the loader, the stand-ins and the bare programs
     std::string bitstream;
+    std::string build;   // the build folder, where the real tool lies when it is built
 };
 
 struct Child {
@@ -22,6 +23,8 @@ double Median(std::vector<double> values);
 
 [[noreturn]] void Fail(const std::string& what);
 void Report(const char* name, double value, const char* unit, const char* targetText, bool holds);
+// A figure that cannot be given, because the runs behind it did not do what they must.
+void ReportVoid(const char* name, const char* targetText);
 void Note(const std::string& text);
 std::string Format(const char* format, double a, double b = 0.0, double c = 0.0, double d = 0.0, double e = 0.0,
                    double f = 0.0);
@@ -43,5 +46,6 @@ void MeasureRecentPush(const Layout& layout);
 void MeasureRefresh(const Layout& layout);
 void MeasureLongSession(const Layout& layout);
 void MeasureWaitCost(const Layout& layout);
+void MeasureFlashLoad(const Layout& layout);
 
 #endif

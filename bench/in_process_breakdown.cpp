@@ -16,6 +16,8 @@ static bool g_clockRunning;   // only while an in-process command runs
 static int g_clockDepth;      // a call made inside a timed call is not counted twice
 static HWND g_clockedWindow;
 static HWND g_clockedBox;
+static std::vector<std::string> g_toolLines;   // of the command that runs or ran last
+static double g_runStarted;                    // when the tool run under way was started, 0 between runs
 
 struct PartTimer {
     Part part;
@@ -73,6 +75,7 @@ static decltype(&SendDlgItemMessageA) g_sendDlgItemMessage;
 static decltype(&GetWindowLongPtrA) g_getWindowLongPtr;
 static decltype(&SetWindowLongPtrA) g_setWindowLongPtr;
 static decltype(&RedrawWindow) g_redrawWindow;
+static decltype(&Sleep) g_sleep;
 
 static ULONG WINAPI TimedCableDeviceCount(DWORD* count)
 {
@@ -92,6 +95,10 @@ static BOOL WINAPI TimedCreateProcess(LPCSTR application, LPSTR line, LPSECURITY
                                       LPVOID environment, LPCSTR directory, LPSTARTUPINFOA startup,
                                       LPPROCESS_INFORMATION process)
 {
+    if (g_clockRunning && line != NULL)
+        g_toolLines.push_back(line);
+    if (g_clockRunning && g_clockDepth == 0)
+        g_runStarted = NowMs();
     PartTimer timer(PART_TOOL);
     return g_createProcess(application, line, processAttributes, threadAttributes, inherit, flags, environment,
                            directory, startup, process);
@@ -103,8 +110,13 @@ static DWORD WINAPI TimedWaitForSingleObject(HANDLE handle, DWORD ms)
     return g_waitForSingleObject(handle, ms);
 }
 
+// The loader asks for the exit code once the run has been watched to its end: the run's span ends here.
 static BOOL WINAPI TimedGetExitCodeProcess(HANDLE process, LPDWORD code)
 {
+    if (g_clockRunning && g_runStarted > 0.0) {
+        g_clock.runs += NowMs() - g_runStarted;
+        g_runStarted = 0.0;
+    }
     PartTimer timer(PART_TOOL);
     return g_getExitCodeProcess(process, code);
 }
@@ -222,6 +234,13 @@ static BOOL WINAPI TimedRedrawWindow(HWND window, const RECT* rect, HRGN region,
     return g_redrawWindow(window, rect, region, flags);
 }
 
+// The fixed pauses between the steps of a flash Load.
+static void WINAPI TimedSleep(DWORD ms)
+{
+    PartTimer timer(PART_PAUSE);
+    g_sleep(ms);
+}
+
 // 32-bit user32 has no ...Ptr functions; the headers map them to the plain ones.
 #ifdef _WIN64
 static const char kGetWindowLongName[] = "GetWindowLongPtrA";
@@ -262,6 +281,7 @@ static const Clock kClocks[] = {
     { kGetWindowLongName, 0, (void*)TimedGetWindowLongPtr, (void**)&g_getWindowLongPtr },
     { kSetWindowLongName, 0, (void*)TimedSetWindowLongPtr, (void**)&g_setWindowLongPtr },
     { "RedrawWindow", 0, (void*)TimedRedrawWindow, (void**)&g_redrawWindow },
+    { "Sleep", 0, (void*)TimedSleep, (void**)&g_sleep },
 };
 
 // Points the import slots that name the clock's function at the given address; returns what they held,
@@ -308,6 +328,8 @@ Timing TimeInProcessCommand(HWND window, int id)
 {
     HWND control = GetDlgItem(window, id);
     g_clock = Timing();
+    g_toolLines.clear();
+    g_runStarted = 0.0;
     g_clockRunning = true;
     double started = NowMs();
     SendMessageA(window, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), (LPARAM)control);
@@ -315,6 +337,11 @@ Timing TimeInProcessCommand(HWND window, int id)
     g_clockRunning = false;
     PumpMessages();
     return g_clock;
+}
+
+const std::vector<std::string>& LastToolLines()
+{
+    return g_toolLines;
 }
 
 double MedianOf(const std::vector<Timing>& timings, double (*part)(const Timing&))
@@ -333,6 +360,9 @@ static double BoxOf(const Timing& timing) { return timing.ms[PART_SHOW] + timing
 static double ShowsOf(const Timing& timing) { return timing.ms[PART_SHOW]; }
 static double ScrollOf(const Timing& timing) { return timing.ms[PART_SCROLL]; }
 static double PaintOf(const Timing& timing) { return timing.ms[PART_PAINT]; }
+double PauseOf(const Timing& timing) { return timing.ms[PART_PAUSE]; }
+double RunsOf(const Timing& timing) { return timing.runs; }
+double BetweenRunsOf(const Timing& timing) { return timing.total - timing.runs; }
 double OwnWorkOf(const Timing& timing) { return timing.total - timing.ms[PART_TOOL]; }
 static double RestOf(const Timing& timing)
 {
@@ -346,11 +376,18 @@ static double ProfileCallsOf(const Timing& timing) { return timing.calls[PART_PR
 static double BoxCallsOf(const Timing& timing) { return timing.calls[PART_SHOW] + timing.calls[PART_SCROLL]; }
 
 static bool g_partsShown;   // the legend of the parts follows the report
+static bool g_pausesShown;
 
 std::string OwnPartsText(const std::vector<Timing>& timings)
 {
     g_partsShown = true;
-    return Format("profile calls %.2f ms (%.0f calls), status box %.2f ms (%.0f calls: shows %.2f ms, scroll to the "
+    // Only a flash Load pauses; the other commands' parts are shown without it.
+    std::string pauses;
+    if (MedianOf(timings, PauseOf) > 0.0) {
+        g_pausesShown = true;
+        pauses = Format("fixed pauses %.2f ms, ", MedianOf(timings, PauseOf));
+    }
+    return pauses + Format("profile calls %.2f ms (%.0f calls), status box %.2f ms (%.0f calls: shows %.2f ms, scroll to the "
                   "end %.2f ms)",
                   MedianOf(timings, ProfileOf), MedianOf(timings, ProfileCallsOf), MedianOf(timings, BoxOf),
                   MedianOf(timings, BoxCallsOf), MedianOf(timings, ShowsOf), MedianOf(timings, ScrollOf)) +
@@ -370,6 +407,8 @@ void NoteParts()
     Note("  status box: user32 calls on box 4009; scroll to the end: its WM_VSCROLL SB_BOTTOM, shows: all others");
     Note("  painting: the Main window painted as it stands before each tool run and pause (RedrawWindow), and what");
     Note("    is dispatched to it while the tool runs (DispatchMessageA)");
+    if (g_pausesShown)
+        Note("  fixed pauses: Sleep, the pauses of a flash Load after the helper and after the write");
     Note("  rest: everything else (window size and position, buttons, file check, Recent-file combo box, log text)");
 }
 

@@ -4,13 +4,16 @@
 
 #include "bench/bench_support.h"
 
-enum Part { PART_TOOL, PART_DRIVER, PART_PROFILE, PART_SHOW, PART_SCROLL, PART_PAINT, PART_COUNT, PART_NONE = PART_COUNT };
+enum Part {
+    PART_TOOL, PART_DRIVER, PART_PROFILE, PART_SHOW, PART_SCROLL, PART_PAINT, PART_PAUSE, PART_COUNT, PART_NONE = PART_COUNT
+};
 
 // One in-process command and its parts.
 struct Timing {
     double total;
     double ms[PART_COUNT];
     int calls[PART_COUNT];
+    double runs;   // from each tool start until the run was watched to its end, the tool's output all in
 };
 
 extern Timing g_initTiming;   // the last in-process window's initialisation
@@ -22,6 +25,8 @@ HWND OpenInProcessWindow(const Layout& layout, const std::string& cableDir);
 void CloseInProcessWindow(HWND window);
 // The command's time is until the window procedure returns; the painting that follows is not timed.
 Timing TimeInProcessCommand(HWND window, int id);
+// The command lines of the tool runs that the last in-process command started, in their order.
+const std::vector<std::string>& LastToolLines();
 
 double MedianOf(const std::vector<Timing>& timings, double (*part)(const Timing&));
 double TotalOf(const Timing& timing);
@@ -29,6 +34,9 @@ double ToolOf(const Timing& timing);
 double DriverOf(const Timing& timing);
 double DriverCallsOf(const Timing& timing);
 double OwnWorkOf(const Timing& timing);
+double PauseOf(const Timing& timing);
+double RunsOf(const Timing& timing);
+double BetweenRunsOf(const Timing& timing);   // the command's time outside its tool runs
 // The program's own parts of in-process commands, as medians.
 std::string OwnPartsText(const std::vector<Timing>& timings);
 // The legend of those parts, when any were shown.

@@ -19,6 +19,7 @@ enum {
     DRAIN_QUIET_MS = 200,         // after the tool's end: what it left in the pipe, unless nothing comes
     DRAIN_LONGEST_MS = 2000,      // then what the tool started and left behind is ended, should it keep the pipe open
     WAIT_SLICE_MS = 20,           // a wait that cannot take the window's messages comes back for them this often
+    TRICKLE_HOLD_MS = 20,         // output that comes a few bytes at a time is taken this often, not at every write
     ATTRIBUTE_LIST_CAPACITY = 256
 };
 
@@ -51,6 +52,7 @@ struct ToolRun {
     BOOL servicing;               // a service is under way: the timer must not enter it again
     BOOL hinted;                  // the log said how to stop the tool
     DWORD progressShownAt, endedAt, lastReadAt;
+    DWORD lastTaken;              // bytes the latest service took
 };
 
 // The pipe that carries the tool's standard output and error: the program reads one end, overlapped,
@@ -220,6 +222,7 @@ static void TakeOutput(ToolRun* run, DWORD size)
 static void ReadWaitingOutput(ToolRun* run)
 {
     DWORD began = GetTickCount();
+    run->lastTaken = 0;
     while (run->pipeOpen) {
         if (!run->reading) {
             run->reading = ReadFile(run->pipe, run->chunk, sizeof run->chunk, NULL, &run->overlapped) ||
@@ -239,6 +242,7 @@ static void ReadWaitingOutput(ToolRun* run)
         }
         run->reading = FALSE;
         TakeOutput(run, size);
+        run->lastTaken += size;
         run->lastReadAt = GetTickCount();
     }
 }
@@ -311,7 +315,11 @@ static void WaitInSlices(ToolRun* run, DWORD count, const HANDLE* handles, DWORD
 }
 
 // Waits until the run is over, taking the window's messages meanwhile; sleeps until the pipe, the tool
-// or the queue has something, or a service falls due, so that waiting costs nothing.
+// or the queue has something, or a service falls due, so that waiting costs nothing. A tool that shows its
+// progress writes a few bytes at a time, thousands of times in a flash write: while it runs, output that
+// trickles in waits a moment in the pipe, to be taken with what follows it, since the box shows progress only
+// ten times a second and waking at every write took the CPU the tool itself runs on. Output that pours in, and
+// the output after the tool's end, is taken as it comes; the pipe holds far more than a moment's trickle.
 static void WatchTool(ToolRun* run)
 {
     for (;;) {
@@ -319,11 +327,14 @@ static void WatchTool(ToolRun* run)
             break;
         HANDLE handles[2];
         DWORD count = 0;
-        if (run->reading)
+        BOOL trickling = run->running && run->lastTaken > 0 && run->lastTaken < OUTPUT_CHUNK;
+        if (run->reading && !trickling)
             handles[count++] = run->overlapped.hEvent;
         if (run->running)
             handles[count++] = run->process;
         DWORD timeout = NextServiceDue(run);
+        if (run->reading && trickling && timeout > TRICKLE_HOLD_MS)
+            timeout = TRICKLE_HOLD_MS;
         DWORD woke = MsgWaitForMultipleObjectsEx(count, handles, timeout, kWakeMask, MWMO_INPUTAVAILABLE);
         if (woke == WAIT_OBJECT_0 + count)
             TakeMessagesDuringCommand(run->window);

@@ -465,6 +465,24 @@ TEST_F(MainWindow, TheRunIsWatchedWithWindows7sWaitAndWithAWaitThatAlwaysFails)
     SwapImport(NULL, "SetThreadExecutionState", 0, (void*)g_setExecutionState, &recorder);
 }
 
+// A tool that shows its progress a few bytes at a time, as the real one does in a flash write, wakes the run at most
+// a hundred times a second, not at every write; all it printed still arrives.
+TEST_F(MainWindow, ProgressWrittenAFewBytesAtATimeWakesTheRunOnlyNowAndThen)
+{
+    ASSERT_TRUE(kWindows7Wait);
+    ConfigureTool(dir, "Progress=page #\r\nSteps=400\r\nStepMs=1\r\n");
+    OpenWithBitstream();
+    g_waits = 0;
+    DWORD started = GetTickCount();
+    Command(window, IDC_LOAD);
+    DWORD elapsed = GetTickCount() - started;
+    EXPECT_LE(g_waits, (int)(elapsed / 10 + 10)) << elapsed << " ms";
+    std::string shown = WindowText(GetDlgItem(g_state.consoleWindow, IDC_CONSOLE_TEXT)), end = "page 400\r\nDone, exit code 0\r\n";
+    EXPECT_EQ(shown.substr(shown.size() - std::min(shown.size(), end.size())), end);
+    const std::string loaded = "XC3SProg done.\r\ntop.bit loaded into FPGA\r\n";
+    EXPECT_EQ(StatusEnd(loaded), loaded);
+}
+
 // Keys in the XC3SProg Console as Windows delivers them during a run, a Ctrl+C held down among them: its repeats
 // come with the key's previous state down. A stand-in answers the question: No to Ctrl+C, Yes to Ctrl+Break.
 static std::vector<std::string> g_questions;

@@ -4,8 +4,7 @@
 
 #include <windows.h>
 
-#include <fstream>
-#include <iterator>
+#include <cstdio>
 #include <sstream>
 #include <string>
 
@@ -21,9 +20,17 @@ inline unsigned long long ProcessCpuMs(HANDLE process, const std::string& marker
         auto ticks = [](FILETIME t) { return ((unsigned long long)t.dwHighDateTime << 32) | t.dwLowDateTime; };
         return (ticks(kernel) + ticks(user)) / 10000;
     }
+    // A process of the machine may end while its files are read: C's stdio then stops reading, where the C++
+    // streams of this runtime throw.
     auto read = [](const std::string& path) {
-        std::ifstream file(path, std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+        std::string text;
+        if (std::FILE* file = std::fopen(path.c_str(), "rb")) {
+            char chunk[4096];
+            for (size_t count; (count = std::fread(chunk, 1, sizeof chunk, file)) > 0;)
+                text.append(chunk, count);
+            std::fclose(file);
+        }
+        return text;
     };
     WIN32_FIND_DATAA found;
     HANDLE search = FindFirstFileA("Z:\\proc\\*", &found);
