@@ -24,52 +24,41 @@ static void Argument(const char* input)
     const char* remainder = CommandLineRemainder(input);
     CHECK(remainder >= input && remainder <= input + strlen(input));
 
-    Guarded<PATH_CAPACITY> out;
-    ArgumentResult result = TakeAssociatedFile(remainder, out.text, PATH_CAPACITY);
+    Guarded<char[PATH_CAPACITY]> out;
+    ArgumentResult result = TakeAssociatedFile(remainder, out.value, PATH_CAPACITY);
     CHECK_SOUND(out);
-    const size_t length = strlen(out.text);
-    switch (result) {
-    case ARGUMENT_TAKEN: {
-        CHECK(length > 0);
-        CHECK((unsigned char)out.text[length - 1] > ' ');
+    const size_t length = strlen(out.value);
+    // Only an argument taken is written, whole: the text right after the opening quote, or the remainder itself;
+    // one too long is longer than a path can be.
+    CHECK(result == ARGUMENT_TAKEN || result == ARGUMENT_NONE || result == ARGUMENT_TOO_LONG);
+    CHECK((result == ARGUMENT_TAKEN) == (length > 0));
+    CHECK(result != ARGUMENT_TOO_LONG || strlen(remainder) >= PATH_CAPACITY);
+    if (result == ARGUMENT_TAKEN) {
         const bool quoted = remainder[0] == '"';
-        if (quoted)
-            CHECK(strchr(out.text, '"') == nullptr);
-        // Taken as it stands: the text right after the opening quote, or the remainder itself.
-        CHECK(strncmp(remainder + (quoted ? 1 : 0), out.text, length) == 0);
-        break;
-    }
-    case ARGUMENT_TOO_LONG:
-        CHECK(length == 0);
-        CHECK(strlen(remainder) >= PATH_CAPACITY);
-        break;
-    case ARGUMENT_NONE:
-        CHECK(length == 0);
-        break;
-    default:
-        CHECK(!"unknown ArgumentResult");
+        CHECK((unsigned char)out.value[length - 1] > ' ' && (!quoted || strchr(out.value, '"') == nullptr));
+        CHECK(strncmp(remainder + (quoted ? 1 : 0), out.value, length) == 0);
     }
 }
 
 static void Split(const char* path)
 {
-    Guarded<PATH_CAPACITY> directory, title, extension;
-    SplitFilePath(path, directory.text, title.text, extension.text);
+    Guarded<char[PATH_CAPACITY]> directory, title, extension;
+    SplitFilePath(path, directory.value, title.value, extension.value);
     CHECK_SOUND(directory);
     CHECK_SOUND(title);
     CHECK_SOUND(extension);
 
     const char* lastSlash = strrchr(path, '\\');
     const char* lastDot = strrchr(path, '.');
-    CHECK(strchr(title.text, '\\') == nullptr);
-    CHECK(strchr(extension.text, '\\') == nullptr);
+    CHECK(strchr(title.value, '\\') == nullptr);
+    CHECK(strchr(extension.value, '\\') == nullptr);
     // Only a dot in the file name makes an extension; then it is everything from the last dot on.
     if (lastDot != nullptr && (lastSlash == nullptr || lastDot > lastSlash))
-        CHECK(strcmp(extension.text, lastDot) == 0);
+        CHECK(strcmp(extension.value, lastDot) == 0);
     else
-        CHECK(extension.text[0] == '\0');
+        CHECK(extension.value[0] == '\0');
     // Nothing is lost or added, wherever the dots and backslashes lie.
-    CHECK(std::string(directory.text) + (lastSlash ? "\\" : "") + title.text + extension.text == path);
+    CHECK(std::string(directory.value) + (lastSlash ? "\\" : "") + title.value + extension.value == path);
 }
 
 // The C runtime's conversion, held at the ends of the 32-bit range as the program holds its numbers.
@@ -92,10 +81,10 @@ static void Numbers(const uint8_t* data, size_t size, const char* text)
 
     int32_t value = 0;
     memcpy(&value, data, size < sizeof value ? size : sizeof value);
-    Guarded<NUMBER_TEXT_CAPACITY> number;
-    IntToDecimal(value, number.text, NUMBER_TEXT_CAPACITY);
+    Guarded<char[NUMBER_TEXT_CAPACITY]> number;
+    IntToDecimal(value, number.value, NUMBER_TEXT_CAPACITY);
     CHECK_SOUND(number);
-    CHECK(std::to_string(value) == number.text && DecimalToInt(number.text) == value);
+    CHECK(std::to_string(value) == number.value && DecimalToInt(number.value) == value);
 
     long configured = 0;
     memcpy(&configured, data, size < sizeof configured ? size : sizeof configured);
@@ -104,10 +93,10 @@ static void Numbers(const uint8_t* data, size_t size, const char* text)
         CHECK(capacity >= 1 && capacity <= RECENT_CAPACITY_MAX);
         if (candidate >= 1 && candidate <= RECENT_CAPACITY_MAX)
             CHECK(capacity == candidate);
-        Guarded<RECENT_KEY_CAPACITY> key;
-        RecentFileKeyName(capacity, key.text, RECENT_KEY_CAPACITY);
+        Guarded<char[RECENT_KEY_CAPACITY]> key;
+        RecentFileKeyName(capacity, key.value, RECENT_KEY_CAPACITY);
         CHECK_SOUND(key);
-        CHECK(strncmp(key.text, "DDList#", 7) == 0 && DecimalToInt(key.text + 7) == capacity);
+        CHECK(strncmp(key.value, "DDList#", 7) == 0 && DecimalToInt(key.value + 7) == capacity);
     }
 }
 

@@ -7,12 +7,6 @@
 #include "fuzz_check.h"
 #include "ops/tool_output.h"
 
-// The reader inside a block whose end it must never touch.
-struct GuardedOutput {
-    ToolOutput output;
-    unsigned char canary[32];
-};
-
 static std::vector<std::string> Lines(const std::string& text)
 {
     std::vector<std::string> lines(1);
@@ -47,10 +41,9 @@ static std::string Shown(const std::string& line)
 }
 
 // Reads text in pieces that end at the given offsets, checking the bounds after every piece.
-static void Read(GuardedOutput* guarded, const std::string& text, const std::vector<size_t>& cuts, const std::string& progress)
+static void Read(Guarded<ToolOutput>* guarded, const std::string& text, const std::vector<size_t>& cuts, const std::string& progress)
 {
-    memset(guarded->canary, 0xA5, sizeof guarded->canary);
-    ToolOutput* output = &guarded->output;
+    ToolOutput* output = &guarded->value;
     StartToolOutput(output);
     size_t from = 0;
     for (size_t cut : cuts) {
@@ -68,8 +61,7 @@ static void Read(GuardedOutput* guarded, const std::string& text, const std::vec
     CHECK(memchr(output->reason, '\0', TOOL_REASON_CAPACITY) != nullptr && strlen(output->reason) <= 64);
     for (const char* c = output->reason; *c != '\0'; ++c)
         CHECK((unsigned char)*c >= ' ' && *c != 0x7F);
-    for (unsigned char c : guarded->canary)
-        CHECK(c == 0xA5);
+    CHECK(guarded->Intact());
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
@@ -100,22 +92,22 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 
     // The same text read whole, in pieces cut where the input's bytes say, and cut at every place inside
     // the planted text: the reader must see the same in all of them.
-    GuardedOutput whole, pieces;
+    Guarded<ToolOutput> whole, pieces;
     Read(&whole, text, {}, last);
     std::vector<size_t> cuts;
     for (size_t i = 0, cut = 0; i < size && cut < text.size(); ++i)
         if ((cut += 1 + data[i] % 61) < text.size())
             cuts.push_back(cut);
     Read(&pieces, text, cuts, last);
-    CHECK(strcmp(whole.output.reason, pieces.output.reason) == 0);
-    CHECK(strcmp(whole.output.lastLine, pieces.output.lastLine) == 0);
+    CHECK(strcmp(whole.value.reason, pieces.value.reason) == 0);
+    CHECK(strcmp(whole.value.lastLine, pieces.value.lastLine) == 0);
     for (size_t cut = at; cut <= at + inserted.size() && text.size() < 4096; ++cut) {
         Read(&pieces, text, { cut }, last);
-        CHECK(strcmp(whole.output.reason, pieces.output.reason) == 0);
+        CHECK(strcmp(whole.value.reason, pieces.value.reason) == 0);
     }
 
-    CHECK(ToolOutputFailed(&whole.output) == (expected >= 0));
+    CHECK(ToolOutputFailed(&whole.value) == (expected >= 0));
     if (expected >= 0)
-        CHECK(strstr(whole.output.reason, table[expected].text) != nullptr);
+        CHECK(strstr(whole.value.reason, table[expected].text) != nullptr);
     return 0;
 }
