@@ -41,7 +41,8 @@ static std::string Shown(const std::string& line)
 }
 
 // Reads text in pieces that end at the given offsets, checking the bounds after every piece.
-static void Read(Guarded<ToolOutput>* guarded, const std::string& text, const std::vector<size_t>& cuts, const std::string& progress)
+static void Read(Guarded<ToolOutput>* guarded, const std::string& text, const std::vector<size_t>& cuts,
+                 const std::string& progress)
 {
     ToolOutput* output = &guarded->value;
     StartToolOutput(output);
@@ -55,7 +56,8 @@ static void Read(Guarded<ToolOutput>* guarded, const std::string& text, const st
     }
     ReadToolOutput(output, text.data() + from, text.size() - from);
     // The progress is the last line with something in it, before the output's end and after it; any character is news.
-    CHECK(progress == ToolProgressLine(output) && output->progressChanged == (text.find_first_not_of("\r\n") != std::string::npos));
+    CHECK(progress == ToolProgressLine(output) &&
+          output->progressChanged == (text.find_first_not_of("\r\n") != std::string::npos));
     EndToolOutput(output);
     CHECK(progress == ToolProgressLine(output));
     CHECK(memchr(output->reason, '\0', TOOL_REASON_CAPACITY) != nullptr && strlen(output->reason) <= 64);
