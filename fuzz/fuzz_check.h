@@ -14,20 +14,20 @@
         if (!(condition))                                                                           \
             fprintf(stderr, "%s:%d: invariant broken: %s\n", __FILE__, __LINE__, #condition), abort(); \
     } while (0)
-#define CHECK_SOUND(buffer) CHECK((buffer).Terminated() && (buffer).Intact())
+// A text buffer of exactly the capacity handed to the product: terminated, and nothing written past it.
+#define CHECK_SOUND(buffer) CHECK(memchr((buffer).value, '\0', sizeof (buffer).value) != nullptr && (buffer).Intact())
 
-// An output buffer of exactly the capacity handed to the product, followed by bytes it must never touch:
-// AddressSanitizer cannot see a write that stays inside one object, the canary can.
-template <size_t N>
+// What the product writes into, followed by bytes it must never touch: AddressSanitizer cannot see a write that
+// stays inside one object, the canary can.
+template <class T>
 struct Guarded {
-    char text[N];
+    T value;
     unsigned char canary[32];
     Guarded()
     {
-        memset(text, 0x5A, N);
+        memset(&value, 0x5A, sizeof value);
         memset(canary, 0xA5, sizeof canary);
     }
-    bool Terminated() const { return memchr(text, '\0', N) != nullptr; }
     bool Intact() const { return std::all_of(canary, canary + sizeof canary, [](unsigned char c) { return c == 0xA5; }); }
 };
 

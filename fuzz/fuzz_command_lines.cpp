@@ -78,15 +78,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         if (data[i] != '"' && data[i] != '\0')
             path += (char)data[i];
 
-    Guarded<QUOTED_PATH_CAPACITY> quoted;
-    BuildQuotedPath(path.c_str(), quoted.text, QUOTED_PATH_CAPACITY);
+    Guarded<char[QUOTED_PATH_CAPACITY]> quoted;
+    BuildQuotedPath(path.c_str(), quoted.value, QUOTED_PATH_CAPACITY);
     CHECK_SOUND(quoted);
-    Guarded<COMMAND_LINE_CAPACITY> load, write;
-    BuildFpgaLoadCommand(quoted.text, load.text, COMMAND_LINE_CAPACITY);
-    BuildFlashWriteCommand(quoted.text, write.text, COMMAND_LINE_CAPACITY);
+    Guarded<char[COMMAND_LINE_CAPACITY]> load, write;
+    BuildFpgaLoadCommand(quoted.value, load.value, COMMAND_LINE_CAPACITY);
+    BuildFlashWriteCommand(quoted.value, write.value, COMMAND_LINE_CAPACITY);
     CHECK_SOUND(load);
     CHECK_SOUND(write);
-    CHECK(ParseArgv(load.text) == Tool({path + ":w"}));
-    CHECK(ParseArgv(write.text) == Tool({"-I", path + ":w"}));
+    CHECK(ParseArgv(load.value) == Tool({path + ":w"}));
+    CHECK(ParseArgv(write.value) == Tool({"-I", path + ":w"}));
     return 0;
 }

@@ -8,12 +8,6 @@
 #include "device/console_text.h"
 #include "fuzz_check.h"
 
-// The console inside a block whose end it must never touch.
-struct GuardedConsole {
-    ConsoleText console;
-    unsigned char canary[32];
-};
-
 // Finished lines each with "\r\n", then the current line; a mark ends the last line after its text.
 static std::string Shown(const std::string& bytes, const char* mark)
 {
@@ -34,13 +28,12 @@ static std::string Shown(const std::string& bytes, const char* mark)
     return mark ? shown + line + mark + "\r\n" : shown + line;
 }
 
-static void CheckSound(const GuardedConsole& guarded)
+static void CheckSound(const Guarded<ConsoleText>& guarded)
 {
-    const ConsoleText& c = guarded.console;
+    const ConsoleText& c = guarded.value;
     CHECK(c.pendingLength < CONSOLE_PENDING_CAPACITY && c.pending[c.pendingLength] == '\0');
     CHECK(c.lineLength <= CONSOLE_LINE_WIDTH && strlen(c.line) == c.lineLength && c.column <= c.lineLength);
-    for (unsigned char canary : guarded.canary)
-        CHECK(canary == 0xA5);
+    CHECK(guarded.Intact());
 }
 
 // The window: takes the pending lines, which hold nothing but themselves before the terminator, handed over
@@ -74,9 +67,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if (mark)
         text.append(data[2] % 128, 'm');
 
-    static GuardedConsole guarded;
-    memset(guarded.canary, 0xA5, sizeof guarded.canary);
-    ConsoleText* console = &guarded.console;
+    static Guarded<ConsoleText> guarded;
+    ConsoleText* console = &guarded.value;
     StartConsoleText(console);
     std::string taken;
     // Pieces of one byte to a whole pending's worth, as the input's bytes say; the window also takes when it likes.

@@ -7,12 +7,6 @@
 #include "fuzz_check.h"
 #include "ops/tool_output.h"
 
-// The reader inside a block whose end it must never touch.
-struct GuardedOutput {
-    ToolOutput output;
-    unsigned char canary[32];
-};
-
 static std::vector<std::string> Lines(const std::string& text)
 {
     std::vector<std::string> lines(1);
@@ -47,10 +41,10 @@ static std::string Shown(const std::string& line)
 }
 
 // Reads text in pieces that end at the given offsets, checking the bounds after every piece.
-static void Read(GuardedOutput* guarded, const std::string& text, const std::vector<size_t>& cuts)
+static void Read(Guarded<ToolOutput>* guarded, const std::string& text, const std::vector<size_t>& cuts,
+                 const std::string& progress)
 {
-    memset(guarded->canary, 0xA5, sizeof guarded->canary);
-    ToolOutput* output = &guarded->output;
+    ToolOutput* output = &guarded->value;
     StartToolOutput(output);
     size_t from = 0;
     for (size_t cut : cuts) {
@@ -61,12 +55,15 @@ static void Read(GuardedOutput* guarded, const std::string& text, const std::vec
         CHECK(memchr(output->lastLine, '\0', TOOL_LINE_CAPACITY) != nullptr);
     }
     ReadToolOutput(output, text.data() + from, text.size() - from);
+    // The progress is the last line with something in it, before the output's end and after it; any character is news.
+    CHECK(progress == ToolProgressLine(output) &&
+          output->progressChanged == (text.find_first_not_of("\r\n") != std::string::npos));
     EndToolOutput(output);
+    CHECK(progress == ToolProgressLine(output));
     CHECK(memchr(output->reason, '\0', TOOL_REASON_CAPACITY) != nullptr && strlen(output->reason) <= 64);
     for (const char* c = output->reason; *c != '\0'; ++c)
         CHECK((unsigned char)*c >= ' ' && *c != 0x7F);
-    for (unsigned char c : guarded->canary)
-        CHECK(c == 0xA5);
+    CHECK(guarded->Intact());
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
@@ -79,38 +76,40 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const ToolFailureText& planted = table[data[0] % count];
     std::string text((const char*)data + 3, size - 3);
     size_t at = text.empty() ? 0 : (data[1] | data[2] << 8) % (text.size() + 1);
+    std::string inserted;
     if (data[0] & 0x80) {
-        std::string inserted = planted.text;
+        // After a false start, the text up to where its first letter comes again, as in "Page Page Program failed":
+        // the search must not lose the text over it.
+        const char* again = strchr(planted.text + 1, planted.text[0]);
+        inserted = std::string(planted.text, data[0] & 0x40 && again ? again - planted.text : 0) + planted.text;
         if (planted.alsoOnLine)
             inserted += " " + std::string(planted.alsoOnLine);
         text.insert(at, inserted);
     }
     std::vector<std::string> lines = Lines(text);
     long expected = FirstFailure(lines);
+    std::string last;
+    for (const std::string& line : lines)
+        last = Shown(line).empty() ? last : Shown(line);
 
     // The same text read whole, in pieces cut where the input's bytes say, and cut at every place inside
     // the planted text: the reader must see the same in all of them.
-    GuardedOutput whole, pieces;
-    Read(&whole, text, {});
+    Guarded<ToolOutput> whole, pieces;
+    Read(&whole, text, {}, last);
     std::vector<size_t> cuts;
     for (size_t i = 0, cut = 0; i < size && cut < text.size(); ++i)
         if ((cut += 1 + data[i] % 61) < text.size())
             cuts.push_back(cut);
-    Read(&pieces, text, cuts);
-    CHECK(strcmp(whole.output.reason, pieces.output.reason) == 0);
-    CHECK(strcmp(whole.output.lastLine, pieces.output.lastLine) == 0);
-    for (size_t cut = at; (data[0] & 0x80) && cut <= at + strlen(planted.text) && cut <= text.size() && text.size() < 4096; ++cut) {
-        Read(&pieces, text, { cut });
-        CHECK(strcmp(whole.output.reason, pieces.output.reason) == 0);
+    Read(&pieces, text, cuts, last);
+    CHECK(strcmp(whole.value.reason, pieces.value.reason) == 0);
+    CHECK(strcmp(whole.value.lastLine, pieces.value.lastLine) == 0);
+    for (size_t cut = at; cut <= at + inserted.size() && text.size() < 4096; ++cut) {
+        Read(&pieces, text, { cut }, last);
+        CHECK(strcmp(whole.value.reason, pieces.value.reason) == 0);
     }
 
-    CHECK(ToolOutputFailed(&whole.output) == (expected >= 0));
+    CHECK(ToolOutputFailed(&whole.value) == (expected >= 0));
     if (expected >= 0)
-        CHECK(strstr(whole.output.reason, table[expected].text) != nullptr);
-    // The last line with something in it is what the progress shows once the output has ended.
-    std::string last;
-    for (const std::string& line : lines)
-        last = Shown(line).empty() ? last : Shown(line);
-    CHECK(last == ToolProgressLine(&whole.output));
+        CHECK(strstr(whole.value.reason, table[expected].text) != nullptr);
     return 0;
 }

@@ -1,7 +1,7 @@
 # Builds the fuzz targets natively with clang (ASan + UBSan + libFuzzer) and runs each briefly as a test.
 include(ExternalProject)
 
-set(FUZZ_TARGETS fuzz_arguments fuzz_split fuzz_numbers fuzz_command_lines fuzz_tool_output fuzz_console_text)
+set(FUZZ_TARGETS fuzz_paths_and_numbers fuzz_command_lines fuzz_tool_output fuzz_console_text)
 set(FUZZ_NATIVE_DIR ${CMAKE_BINARY_DIR}/fuzz-native)
 find_program(FUZZ_CXX NAMES clang++ clang++-14 REQUIRED NO_CMAKE_FIND_ROOT_PATH)
 

@@ -15,14 +15,12 @@ static std::string g_rule;
 
 static void ChooseRule(const std::string& commandLine)
 {
-    for (int i = 1; i < 100; i++) {
+    for (int i = 1; g_rule.empty(); i++) {
         std::string section = "When" + std::to_string(i), match = IniText(kIni, section.c_str(), "Match", "");
         if (match.empty())
             return;
-        if (commandLine.find(match) != std::string::npos) {
+        if (commandLine.find(match) != std::string::npos)
             g_rule = section;
-            return;
-        }
     }
 }
 
@@ -84,8 +82,8 @@ static ULONGLONG NowMs()
 static void PrintProgress()
 {
     std::string text = Unescape(Text("Progress", ""));
-    long steps = Setting("Steps", 0), pauseMs = Setting("StepMs", 0);
-    for (long step = 1; !text.empty() && step <= steps; step++) {
+    long steps = text.empty() ? 0 : Setting("Steps", 0), pauseMs = Setting("StepMs", 0);
+    for (long step = 1; step <= steps; step++) {
         std::string line = text;
         for (size_t at; (at = line.find('#')) != std::string::npos;)
             line.replace(at, 1, std::to_string(step));
@@ -93,7 +91,7 @@ static void PrintProgress()
         if (pauseMs > 0)
             Sleep(pauseMs);
     }
-    if (!text.empty() && steps > 0)
+    if (steps > 0)
         Print("\n");
 }
 
