@@ -3,17 +3,9 @@
 
 namespace testing_support {
 
-// The folder of the test programs, where the build leaves the real tool's folder.
-static std::string BuildDirectory()
-{
-    char path[MAX_PATH];
-    std::string text(path, GetModuleFileNameA(NULL, path, sizeof path));
-    return text.substr(0, text.find_last_of('\\') + 1);
-}
-
 void UseRealTool(Session& s)
 {
-    const std::string tool = BuildDirectory() + "real-tool\\";
+    const std::string tool = ExeDirectory() + "real-tool\\";
     CopyFileA((tool + "xc3sprog.exe").c_str(), (s.dir + "xc3sprog.exe").c_str(), FALSE);
     CopyFileA((tool + "xc3s400an.bit").c_str(), (s.dir + "xc3s400an.bit").c_str(), FALSE);
     card_files::WriteWholeFile(s.dir + "vlrext.bit", card_files::ExternalHelperBitFile());

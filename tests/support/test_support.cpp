@@ -10,9 +10,7 @@
 
 namespace testing_support {
 
-// Folder of the running test program, with a trailing backslash; the build puts the loader, the
-// stand-ins' folder "stand-ins" and the simulated card's "simulated-card" there.
-static std::string ExeDirectory()
+std::string ExeDirectory()
 {
     char path[MAX_PATH];
     std::string text(path, GetModuleFileNameA(NULL, path, sizeof path));

@@ -10,6 +10,10 @@
 
 namespace testing_support {
 
+// Folder of the running test program, with a trailing backslash: the build leaves the loader, the stand-ins',
+// the simulated card's and the real tool's folders there.
+std::string ExeDirectory();
+
 // A new empty folder under the test program's scratch area, with a trailing backslash.
 std::string MakeScratchDirectory(const std::string& tag);
 
