@@ -80,8 +80,8 @@ static FlashSetting LayOutFlash(const Layout& layout)
 // The card answers at once, or at the pace a real one keeps: TCK at the tool's 1.5 MHz, flash pages in milliseconds.
 static void SetPace(const FlashSetting& setting, bool hardware)
 {
-    WriteText(setting.dir + "simulated-card.ini", std::string("[Driver]\r\nCount=1\r\nDescription0=Vellora USB JTAG Cable\r\n") +
-                                                      (hardware ? "[Card]\r\nPace=hardware\r\n" : ""));
+    const std::string cables = "[Driver]\r\nCount=1\r\nDescription0=Vellora USB JTAG Cable\r\n";
+    WriteText(setting.dir + "simulated-card.ini", cables + (hardware ? "[Card]\r\nPace=hardware\r\n" : ""));
 }
 
 static void PutCardBack(const FlashSetting& setting)
@@ -364,7 +364,8 @@ void MeasureFlashLoad(const Layout& layout)
     // At the card's fast pace the runs take about a second and the fixed pauses alone are a sixth of it: there the
     // figure is what the program adds, in milliseconds.
     if (fast.Void()) {
-        std::printf("%-30s %10s   (no target: what the program adds to the tool runs)\n", "flash Load added, fast card", "void");
+        std::printf("%-30s %10s   (no target: what the program adds to the tool runs)\n", "flash Load added, fast card",
+                    "void");
         NoteVoid(fast);
     } else {
         std::printf("%-30s %8.2f ms   (no target: what the program adds to the tool runs, round by round)\n",

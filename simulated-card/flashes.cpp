@@ -159,8 +159,9 @@ void At45::End(size_t bits)
         break;
     case 0x7C:  // sector 0a is pages 0-7, 0b pages 8-255, then 256 pages each
         if (addressed)
-            page < 8 ? Erase(0, 8, kEraseBlockPolls, kEraseBlockPs) : page < 256 ? Erase(8, 248, kEraseSectorPolls, kEraseSectorPs)
-                     : Erase(page & ~(size_t)255, 256, kEraseSectorPolls, kEraseSectorPs);
+            page < 8     ? Erase(0, 8, kEraseBlockPolls, kEraseBlockPs)
+            : page < 256 ? Erase(8, 248, kEraseSectorPolls, kEraseSectorPs)
+                         : Erase(page & ~(size_t)255, 256, kEraseSectorPolls, kEraseSectorPs);
         break;
     default:
         break;

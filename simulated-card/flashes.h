@@ -104,8 +104,8 @@ class M25p : public SpiFlash {
 public:
     M25p(Events& events, std::string& memory) : SpiFlash(events, memory, "spi", kId, 0x05) {}
     static constexpr int kProgramPolls = 1, kSectorErasePolls = 300, kBulkErasePolls = 3000;
-    static constexpr uint64_t kProgramPs = 640 * kPicosecondsPerMicrosecond, kSectorErasePs = 600 * kPicosecondsPerMillisecond,
-                              kBulkErasePs = 13000 * kPicosecondsPerMillisecond;
+    static constexpr uint64_t kProgramPs = 640 * kPicosecondsPerMicrosecond,
+                              kSectorErasePs = 600 * kPicosecondsPerMillisecond, kBulkErasePs = 13000 * kPicosecondsPerMillisecond;
 
 protected:
     int Command(uint8_t byte, size_t index) override;

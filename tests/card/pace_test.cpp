@@ -56,7 +56,8 @@ struct Cable {
         SetEnvironmentVariableA("STANDIN_DIR", NULL);
         FreeLibrary(dll);
     }
-    template <class F> F Get(const char* name) { return reinterpret_cast<F>(reinterpret_cast<void*>(GetProcAddress(dll, name))); }
+    template <class F> F Get(const char* name)
+    { return reinterpret_cast<F>(reinterpret_cast<void*>(GetProcAddress(dll, name))); }
 };
 
 }  // namespace
