@@ -5,11 +5,13 @@ namespace card {
 
 Card::Card(card_files::CardState& state, const Conditions& conditions)
     : state_(state), conditions_(conditions), isf_(*this, state.isf), spi_(*this, state.spi),
-      fpga_(state, *this, isf_, spi_, conditions.power, conditions.helper, conditions.bootFromSpi), mpsse_(fpga_)
+      fpga_(state, *this, isf_, spi_, conditions.power, conditions.helper, conditions.bootFromSpi), mpsse_(fpga_, &clock_)
 {
     logging = conditions.log;
     isf_.badPage = conditions.isfBadPage, spi_.badPage = conditions.spiBadPage;
     isf_.staysBusy = conditions.isfBusy, spi_.staysBusy = conditions.spiBusy;
+    if (conditions.hardwarePace)
+        isf_.Pace(&clock_), spi_.Pace(&clock_);
     if (conditions.pullAfter >= 0 && conditions.pullFrom == Conditions::PullFrom::Start)
         pullAt_ = conditions.pullAfter;
 }

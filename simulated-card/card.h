@@ -11,6 +11,7 @@
 #include "flashes.h"
 #include "fpga.h"
 #include "mpsse.h"
+#include "sim_clock.h"
 
 namespace card {
 
@@ -26,6 +27,8 @@ struct Conditions {
     long long pullAfter = -1;
     long isfBadPage = -1, spiBadPage = -1;
     bool isfBusy = false, spiBusy = false;
+    // The flashes' program and erase last their datasheet times on the card's clock instead of a few status reads.
+    bool hardwarePace = false;
     bool log = false;
 };
 
@@ -47,6 +50,9 @@ public:
     // The log lines gathered since the last call (empty without a log).
     std::string TakeLog();
     void Note(const std::string& line) { if (logging) LogLine(line); }
+    // The card's time since the cable was opened: every TCK cycle at its period, and what the driver adds.
+    uint64_t NowPs() const { return clock_.ps; }
+    void Pass(uint64_t ps) { clock_.ps += ps; }
 
 private:
     void LogLine(const std::string& line) override { log_ += line + "\r\n"; }
@@ -55,6 +61,7 @@ private:
 
     card_files::CardState& state_;
     Conditions conditions_;
+    SimClock clock_;
     At45 isf_;
     M25p spi_;
     Fpga fpga_;

@@ -26,11 +26,38 @@ void SpiFlash::Deselect()
         events_.Logf("%s %02X ignored: busy", name_, opcode_);
 }
 
+// Busy for so many status reads, or at the hardware's pace for so long on the card's clock; for ever when it stays busy.
+void SpiFlash::Busy(int polls, uint64_t ps)
+{
+    if (staysBusy)
+        busyPolls_ = -1;
+    else if (clock_)
+        busyUntilPs_ = clock_->ps + ps;
+    else
+        busyPolls_ = polls;
+}
+
+void SpiFlash::Polled()
+{
+    if (busyPolls_ > 0 && --busyPolls_ == 0)
+        Finished();
+}
+
+// At the hardware's pace the flash gets ready when its time is up, whoever asks.
+void SpiFlash::Settle()
+{
+    if (busyUntilPs_ != 0 && clock_->ps >= busyUntilPs_) {
+        busyUntilPs_ = 0;
+        Finished();
+    }
+}
+
 int SpiFlash::Byte(uint8_t byte, size_t index)
 {
+    Settle();
     if (index == 0) {
         opcode_ = byte;
-        ignoring_ = busyPolls_ != 0 && byte != statusOpcode_;  // while busy only the status is read
+        ignoring_ = IsBusy() && byte != statusOpcode_;  // while busy only the status is read
         events_.FlashCommand(std::strcmp(name_, "isf") == 0, byte);
         Opcode(byte);
         return ignoring_ ? -1 : byte == 0x9F ? id_[0] : byte == statusOpcode_ ? Status() : -1;
@@ -57,7 +84,7 @@ void At45::ProgramPage(const uint8_t* buffer, size_t page)
     if (staysBusy) {
         if (events_.logging)
             events_.Logf("fault: isf stays busy, page %u not programmed", (unsigned)page);
-        Busy(-1);
+        Busy(-1, 0);
         return;
     }
     // The built-in erase happens either way; a bad page then keeps nothing of the buffer.
@@ -68,15 +95,15 @@ void At45::ProgramPage(const uint8_t* buffer, size_t page)
             events_.Logf("fault: isf page %u takes no data", (unsigned)page);
     } else
         memcpy(at, buffer, 264);
-    Busy(kProgramPolls);
+    Busy(kProgramPolls, kProgramPs);
     events_.Changed();
 }
 
-void At45::Erase(size_t firstPage, size_t pages, int polls)
+void At45::Erase(size_t firstPage, size_t pages, int polls, uint64_t ps)
 {
     if (!staysBusy)
         memset(&memory_[firstPage * 264], 0xFF, std::min(pages, 2048 - firstPage) * 264);
-    Busy(polls);
+    Busy(polls, ps);
     events_.Changed();
 }
 
@@ -115,8 +142,7 @@ void At45::End(size_t bits)
     bool addressed = bits >= 32;
     switch (opcode_) {
     case 0xD7:
-        if (busyPolls_ > 0)
-            busyPolls_--;
+        Polled();
         break;
     case 0x82: case 0x83:
     case 0x85: case 0x86:
@@ -125,16 +151,17 @@ void At45::End(size_t bits)
         break;
     case 0x81:
         if (addressed)
-            Erase(page, 1, kProgramPolls);
+            Erase(page, 1, kProgramPolls, kProgramPs);
         break;
     case 0x50:
         if (addressed)
-            Erase(page & ~(size_t)7, 8, kEraseBlockPolls);
+            Erase(page & ~(size_t)7, 8, kEraseBlockPolls, kEraseBlockPs);
         break;
     case 0x7C:  // sector 0a is pages 0-7, 0b pages 8-255, then 256 pages each
         if (addressed)
-            page < 8 ? Erase(0, 8, kEraseBlockPolls) : page < 256 ? Erase(8, 248, kEraseSectorPolls)
-                     : Erase(page & ~(size_t)255, 256, kEraseSectorPolls);
+            page < 8     ? Erase(0, 8, kEraseBlockPolls, kEraseBlockPs)
+            : page < 256 ? Erase(8, 248, kEraseSectorPolls, kEraseSectorPs)
+                         : Erase(page & ~(size_t)255, 256, kEraseSectorPolls, kEraseSectorPs);
         break;
     default:
         break;
@@ -177,8 +204,7 @@ void M25p::End(size_t bits)
     bool whole = bits % 8 == 0;
     switch (opcode_) {
     case 0x05:
-        if (busyPolls_ > 0 && --busyPolls_ == 0)
-            writeEnabled_ = false;
+        Polled();
         break;
     case 0x06:
         if (bits == 8)
@@ -196,7 +222,7 @@ void M25p::End(size_t bits)
             if (!staysBusy && (long)page != badPage)
                 for (size_t i = 0; i < 256; i++)
                     memory_[page * 256 + i] = (char)(memory_[page * 256 + i] & page_[i]);
-            Busy(kProgramPolls);
+            Busy(kProgramPolls, kProgramPs);
             events_.Changed();
         }
         break;
@@ -206,7 +232,7 @@ void M25p::End(size_t bits)
                 events_.Logf("fault: spi sector erase never ends, the flash stays busy");
             if (!staysBusy)
                 memset(&memory_[(Address() >> 16) % (memory_.size() >> 16) << 16], 0xFF, 65536);
-            Busy(kSectorErasePolls);
+            Busy(kSectorErasePolls, kSectorErasePs);
             events_.Changed();
         }
         break;
@@ -214,7 +240,7 @@ void M25p::End(size_t bits)
         if (writeEnabled_ && bits == 8) {
             if (!staysBusy)
                 memory_.assign(memory_.size(), '\xff');
-            Busy(kBulkErasePolls);
+            Busy(kBulkErasePolls, kBulkErasePs);
             events_.Changed();
         }
         break;

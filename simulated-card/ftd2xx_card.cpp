@@ -12,6 +12,8 @@ enum : FT_STATUS { FT_OK = 0, FT_INVALID_HANDLE = 1, FT_DEVICE_NOT_FOUND = 2, FT
                    FT_INVALID_PARAMETER = 6 };
 static const DWORD kDeviceFt2232h = 6, kVidPid = 0x04036010;
 static const char kSettings[] = "simulated-card.ini";
+// A high-speed USB microframe: the least a round trip of commands and their answers takes on the bus.
+static const uint64_t kMicroframePs = 125 * card::kPicosecondsPerMicrosecond;
 
 static long Setting(const char* section, const char* key, long fallback) { return IniNumber(kSettings, section, key, fallback); }
 
@@ -86,6 +88,9 @@ struct Session {
     DWORD index = 0, readTimeout = 0, lastSave = 0;
     std::string statePath;
     HANDLE claim = NULL;  // the channel is this process's while it is open
+    // At the hardware's pace: when the cable was opened, and whether commands went out since the last read.
+    bool paced = false, sentSinceRead = false;
+    LARGE_INTEGER openedAt = {}, countsPerSecond = {};
 };
 
 // One program at a time has a channel open, as with FTDI's driver: another program's open is refused while
@@ -120,6 +125,7 @@ card::Conditions ReadConditions()
     c.spiBadPage = Setting("Card", "SpiBadPage", -1);
     c.isfBusy = Setting("Card", "IsfBusy", 0) != 0;
     c.spiBusy = Setting("Card", "SpiBusy", 0) != 0;
+    c.hardwarePace = lstrcmpiA(IniText(kSettings, "Card", "Pace", "fast").c_str(), "hardware") == 0;
     c.log = Setting("Card", "Log", 0) != 0;
     return c;
 }
@@ -151,6 +157,23 @@ void Save(Session* s)
     FlushLog(s);
 }
 
+// At the hardware's pace the tool waits as long as the card would keep it waiting: the real time since the open
+// is held at no less than the card's time. Whole milliseconds, as Sleep takes them: what is left under one
+// is made up at a later call, and at the close.
+void KeepPace(Session* s, bool atClose)
+{
+    if (!s->paced)
+        return;
+    LARGE_INTEGER now;
+    QueryPerformanceCounter(&now);
+    double realMs = (double)(now.QuadPart - s->openedAt.QuadPart) * 1000.0 / (double)s->countsPerSecond.QuadPart;
+    double aheadMs = (double)s->card->NowPs() / (double)card::kPicosecondsPerMillisecond - realMs;
+    if (aheadMs >= 1.0)
+        Sleep((DWORD)aheadMs);
+    else if (atClose && aheadMs > 0.0)
+        Sleep(1);
+}
+
 Session* Opened(FT_HANDLE handle) { return handle != NULL && handle == g_session ? g_session : nullptr; }
 
 FT_STATUS Open(DWORD index, FT_HANDLE* handle)
@@ -180,7 +203,10 @@ FT_STATUS Open(DWORD index, FT_HANDLE* handle)
     } else
         conditions.power = false;  // channel B: nothing is wired to it
     s->card.reset(new card::Card(s->state, conditions));
-    s->card->Note("D2XX open channel " + std::string(index == 0 ? "A" : "B") +
+    s->paced = conditions.hardwarePace;
+    QueryPerformanceFrequency(&s->countsPerSecond);
+    QueryPerformanceCounter(&s->openedAt);
+    s->card->Note("D2XX open channel " + std::string(index == 0 ? "A" : "B") + (s->paced ? ", hardware pace" : "") +
                   (conditions.power ? "" : ", no card power") + (conditions.helper ? "" : ", no helper") +
                   (conditions.pullAfter >= 0 ? ", cable pulled after " + std::to_string(conditions.pullAfter) + " bytes" : ""));
     if (!note.empty())
@@ -288,6 +314,7 @@ extern "C" FT_STATUS WINAPI FT_Write(FT_HANDLE handle, PVOID buffer, DWORD lengt
     bool ok = s->card->Write((const uint8_t*)buffer, length, &taken);
     if (written)
         *written = (DWORD)taken;
+    s->sentSinceRead = s->sentSinceRead || taken > 0;
     if (!ok) {
         // What the card took before the cable went stays, whatever the tool does next.
         if (!s->pullSaved)
@@ -297,6 +324,7 @@ extern "C" FT_STATUS WINAPI FT_Write(FT_HANDLE handle, PVOID buffer, DWORD lengt
     // A run ended from outside keeps what it wrote up to the last second.
     if (s->card->Unsaved() && GetTickCount() - s->lastSave > 1000)
         Save(s);
+    KeepPace(s, false);
     return FT_OK;
 }
 
@@ -307,12 +335,18 @@ extern "C" FT_STATUS WINAPI FT_Read(FT_HANDLE handle, PVOID buffer, DWORD length
         return FT_INVALID_HANDLE;
     if (s->card->Pulled())
         return FT_IO_ERROR;
+    // The answers to what was sent come back over the bus, a microframe later at the soonest.
+    if (s->paced && length > 0 && s->sentSinceRead) {
+        s->card->Pass(kMicroframePs);
+        s->sentSinceRead = false;
+    }
     size_t got = s->card->Read((uint8_t*)buffer, length);
     if (read)
         *read = (DWORD)got;
     // The commands have produced all they will: the chip would wait out its read timeout for the rest.
     if (got < length && s->readTimeout != 0)
         Sleep(s->readTimeout);
+    KeepPace(s, false);
     return FT_OK;
 }
 
@@ -321,7 +355,8 @@ extern "C" FT_STATUS WINAPI FT_Close(FT_HANDLE handle)
     Session* s = Opened(handle);
     if (!s)
         return FT_INVALID_HANDLE;
-    s->card->Note("D2XX close");
+    KeepPace(s, true);
+    s->card->Note("D2XX close, " + std::to_string(s->card->NowPs() / card::kPicosecondsPerMillisecond) + " ms of card time");
     Save(s);
     g_session = nullptr;
     CloseHandle(s->claim);

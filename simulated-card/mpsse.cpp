@@ -11,9 +11,17 @@ void Mpsse::Reset()
     lowValue_ = lowDir_ = highValue_ = highDir_ = 0;
     loopback_ = false, divideBy5_ = true, divisor_ = 0;
     argsWanted_ = argsHad_ = 0, payload_ = 0;
+    SetPeriod();
 }
 
+// The 60 MHz master clock, divided by five unless 0x8A turned that off, then by 2 * (1 + divisor).
 uint32_t Mpsse::TckHz() const { return (divideBy5_ ? 12000000u : 60000000u) / (2u * (1u + divisor_)); }
+
+void Mpsse::SetPeriod()
+{
+    uint64_t masterCycles = 2ull * (1u + divisor_) * (divideBy5_ ? 5u : 1u);
+    periodPs_ = (masterCycles * 1000000ull + 30) / 60;  // a master cycle is 1/60 us
+}
 
 // Bytes after the opcode, or -1 for an opcode the chip does not know.
 int Mpsse::ArgumentsOf(uint8_t op)
@@ -77,6 +85,7 @@ size_t Mpsse::Read(uint8_t* into, size_t length)
 // TCK reaches the card only while its pin is an output; in loopback TDO reads what goes out on TDI.
 bool Mpsse::Clock(bool tms, bool tdi)
 {
+    Tick(1);
     bool tdo = lowDir_ & 0x01 ? port_.Clock(tms, tdi) : port_.Tdo();
     return loopback_ ? tdi : tdo;
 }
@@ -142,14 +151,17 @@ void Mpsse::Execute()
     case 0x83: out_ += (char)((highValue_ & highDir_) | ~highDir_); break;
     case 0x84: loopback_ = true; break;
     case 0x85: loopback_ = false; break;
-    case 0x86: divisor_ = (uint16_t)(args_[0] | args_[1] << 8); break;
-    case 0x8A: divideBy5_ = false; break;
-    case 0x8B: divideBy5_ = true; break;
+    case 0x86: divisor_ = (uint16_t)(args_[0] | args_[1] << 8), SetPeriod(); break;
+    case 0x8A: divideBy5_ = false, SetPeriod(); break;
+    case 0x8B: divideBy5_ = true, SetPeriod(); break;
     case 0x8E:  // clocks without data; 0x8F (and the GPIO-gated 0x9C/0x9D, ungated here) in units of eight
-    case 0x8F: case 0x9C: case 0x9D:
+    case 0x8F: case 0x9C: case 0x9D: {
+        uint32_t cycles = op == 0x8E ? (args_[0] & 7) + 1u : ((uint32_t)(args_[0] | args_[1] << 8) + 1) * 8;
+        Tick(cycles);
         if (lowDir_ & 0x01)
-            port_.Clocks(op == 0x8E ? (args_[0] & 7) + 1u : ((uint32_t)(args_[0] | args_[1] << 8) + 1) * 8, PinTms(), PinTdi());
+            port_.Clocks(cycles, PinTms(), PinTdi());
         break;
+    }
     default:  // send immediate, wait on I/O, clock options: nothing to do in a model
         break;
     }

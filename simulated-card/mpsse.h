@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <string>
 
+#include "sim_clock.h"
+
 namespace card {
 
 // What hangs on the cable's JTAG pins: one TCK cycle at a time.
@@ -26,7 +28,8 @@ public:
 
 class Mpsse {
 public:
-    explicit Mpsse(JtagPort& port) : port_(port) {}
+    // clock: where the TCK cycles' time goes, whether or not TCK reaches the card (none: time is not kept).
+    explicit Mpsse(JtagPort& port, SimClock* clock = nullptr) : port_(port), clock_(clock) { SetPeriod(); }
     // MPSSE mode entered (FT_SetBitMode): pins are inputs again and no command is half read.
     void Reset();
     // One byte of the command stream; commands may be split anywhere between calls.
@@ -40,6 +43,12 @@ public:
 private:
     static int ArgumentsOf(uint8_t op);
     void Execute();
+    void SetPeriod();
+    void Tick(uint64_t cycles)
+    {
+        if (clock_)
+            clock_->ps += cycles * periodPs_;
+    }
     void DataByte(uint8_t tdi);
     bool Clock(bool tms, bool tdi);
     bool PinTms() const { return lowValue_ & 0x08; }
@@ -47,6 +56,8 @@ private:
     void SetTdi(bool level) { lowValue_ = (uint8_t)(level ? lowValue_ | 0x02 : lowValue_ & ~0x02); }
 
     JtagPort& port_;
+    SimClock* clock_;
+    uint64_t periodPs_ = 0;  // one TCK cycle at the divisor and divide-by-5 in force
     uint8_t lowValue_ = 0, lowDir_ = 0, highValue_ = 0, highDir_ = 0;
     bool loopback_ = false, divideBy5_ = true;
     uint16_t divisor_ = 0;
