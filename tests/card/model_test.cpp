@@ -88,48 +88,7 @@ CardState Running(Design design)
     return state;
 }
 
-// Records each TCK cycle as TMS and TDI ("M1": TMS high, TDI high) and answers TDO from a script.
-struct FakePort : card::JtagPort {
-    std::string cycles, tdo;
-    size_t at = 0;
-    bool Clock(bool tms, bool tdi) override
-    {
-        cycles += tms ? 'M' : '-';
-        cycles += tdi ? '1' : '0';
-        return at < tdo.size() && tdo[at++] == '1';
-    }
-    bool Tdo() const override { return false; }
-};
-
 }  // namespace
-
-TEST(Mpsse, FramesCommandsAsTheChipDoesWhereverTheStreamIsSplit)
-{
-    // Byte 0xC5 out LSB first, 3 bits of 0x05, TMS 1,1,0 with TDI high (bit 7), a bad opcode, 16 + 3 idle clocks;
-    // then a byte in loopback (TDO reads TDI) and one while TCK is an input, which clocks nothing.
-    std::string commands = Bytes({ 0x80, 0x00, 0x0b, 0x3D, 0x00, 0x00, 0xC5, 0x3F, 0x02, 0x05, 0x6F, 0x02, 0x83, 0xAB,
-                                   0x8F, 0x01, 0x00, 0x8E, 0x02, 0x84, 0x3D, 0x00, 0x00, 0x5A, 0x85,
-                                   0x80, 0x00, 0x00, 0x3D, 0x00, 0x00, 0xA5 });
-    for (size_t piece : { commands.size(), (size_t)1 }) {
-        FakePort port;
-        card::Mpsse mpsse(port);
-        mpsse.Reset();
-        port.tdo = "10110000" "101" "001";
-        std::string out;
-        for (size_t at = 0; at < commands.size(); at += piece) {
-            for (size_t i = at; i < at + piece; i++)
-                mpsse.Byte((uint8_t)commands[i]);
-            std::string got(mpsse.Queued(), '\0');
-            out += got.substr(0, mpsse.Read((uint8_t*)&got[0], got.size()));
-        }
-        // Read bits come in at the top of a byte, least significant first, or at its bottom; 0xFA answers a bad opcode.
-        EXPECT_EQ(out, Bytes({ 0x0D, 0xA0, 0x80, 0xFA, 0xAB, 0x5A, 0x00 })) << piece;
-        std::string idle;
-        for (int i = 0; i < 19; i++)
-            idle += "-1";
-        EXPECT_EQ(port.cycles, "-1-0-1-0-0-0-1-1" "-1-0-1" "M1M1-1" + idle + "-0-1-0-1-1-0-1-0") << piece;
-    }
-}
 
 // The start-up runs only after START, on enough JSTART clocks, and only for this device's IDCODE; a second sync
 // word, as other families send it, is part of the sync.
@@ -150,13 +109,6 @@ TEST(Fpga, ADesignStartsOnlyAfterStartOnEnoughClocksAndForThisDevice)
         m.Cycles(std::string(c.clocks, '0'));
         EXPECT_EQ(m.Ir(Fpga::BYPASS), c.capture) << &c - cases;  // DONE is bit 5
     }
-}
-
-TEST(Bridge, AnswersInTheNextShiftFromItsFirstBit)
-{
-    Model m(Running(Design::IsfBridge));
-    EXPECT_EQ(m.Transfer(Bytes({ 0x9F, 0, 0, 0, 0 })), std::string(11, '\0'));  // the RAM as configured
-    EXPECT_EQ(m.Answer(1, 4), Bytes({ 0x1F, 0x24, 0x00, 0x01 }));
 }
 
 // What the tool never asks of the flashes: a command while busy, a page program without write enable, or one
