@@ -136,6 +136,19 @@ void CloseChild(Child* child)
     CloseHandle(child->info.hThread);
 }
 
+Child StartBareToolRunner(const std::string& dir, const std::string& arguments)
+{
+    Child runner;
+    StartChild("\"" + dir + "bare_tool_runner.exe\" " + arguments, dir, &runner);
+    double started = NowMs();
+    while ((runner.window = FindProcessWindow(runner.info.dwProcessId, "BareToolRunner")) == NULL) {
+        if (NowMs() - started > 30000)
+            Fail("the bare tool runner shows no window");
+        Sleep(1);
+    }
+    return runner;
+}
+
 // From just before CreateProcessA until the status box of the program's window reports the cable
 // detection; the child is left running.
 double TimeStartUp(const std::string& exe, const std::string& dir, Child* child)

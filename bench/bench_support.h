@@ -36,6 +36,8 @@ void CopyInto(const std::string& fromDir, const std::string& dir, const char* na
 HWND FindProcessWindow(DWORD pid, const char* className);
 void StartChild(const std::string& commandLine, const std::string& dir, Child* child);
 void CloseChild(Child* child);
+// The bare runner started in dir with its arguments, once its window shows.
+Child StartBareToolRunner(const std::string& dir, const std::string& arguments);
 double TimeStartUp(const std::string& exe, const std::string& dir, Child* child);
 double TimeCommand(const Child& child, int id);
 std::string StatusText(HWND window);

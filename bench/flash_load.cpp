@@ -144,15 +144,7 @@ static Child StartFlashRunner(const FlashSetting& setting, const std::vector<std
     std::string joined;
     for (const std::string& line : lines)
         joined += (joined.empty() ? "" : "|") + line;
-    Child runner;
-    StartChild("\"" + setting.dir + "bare_tool_runner.exe\" " + joined, setting.dir, &runner);
-    double started = NowMs();
-    while ((runner.window = FindProcessWindow(runner.info.dwProcessId, "BareToolRunner")) == NULL) {
-        if (NowMs() - started > 30000)
-            Fail("the bare tool runner shows no window");
-        Sleep(1);
-    }
-    return runner;
+    return StartBareToolRunner(setting.dir, joined);
 }
 
 // The destination and the check box as a person sets them, in a Main window of another process or of this one.

@@ -23,20 +23,6 @@ static size_t CountToolRuns(const std::string& dir)
     return (size_t)std::count(log.begin(), log.end(), '\n');
 }
 
-static Child StartBareRunner(const Layout& layout)
-{
-    Child runner;
-    StartChild("\"" + layout.dir + "bare_tool_runner.exe\" xc3sprog.exe -c ftdi -v \"" + layout.bitstream + "\":w",
-               layout.dir, &runner);
-    double started = NowMs();
-    while ((runner.window = FindProcessWindow(runner.info.dwProcessId, "BareToolRunner")) == NULL) {
-        if (NowMs() - started > 30000)
-            Fail("the bare tool runner shows no window");
-        Sleep(1);
-    }
-    return runner;
-}
-
 // How a Load ended, from what it added to the status log. Under load Wine may refuse a tool start
 // now and then; the program reports it and goes on, and so does the bench, counting it.
 enum Outcome { OUTCOME_LOADED, OUTCOME_REFUSED, OUTCOME_FAILED };
@@ -149,7 +135,7 @@ static_assert(kLateLast == kLongLoads, "the late stretch ends the session");
 void MeasureLongSession(const Layout& layout)
 {
     Session old = StartSession(layout, layout.dir);
-    Child runner = StartBareRunner(layout);
+    Child runner = StartBareToolRunner(layout.dir, "xc3sprog.exe -c ftdi -v \"" + layout.bitstream + "\":w");
     HWND here = OpenInProcessWindow(layout, layout.dir);
     size_t runsBefore = CountToolRuns(layout.dir);
     Tally hereTally = {}, bareTally = {};
