@@ -1,4 +1,4 @@
-// The file chooser, Read flash to file, the XC3SProg Console and the About box, driven in the real program.
+// The file chooser, Read flash to file and the About box, driven in the real program.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -75,10 +75,7 @@ TEST(Advanced, ReadRunsTheToolInTheProgramDirectoryReportsTheOutcomeAndKeepsTheL
     // A failed Read ends the log without a line break, and leaves the read file as it was.
     const struct { bool external, loadBack; const char* missing; std::string earlier; bool locked; const char* toolSettings;
                    std::string log; size_t runs; std::string content; } cases[] = {
-        {true, false, "", kEarlier, false, "", ok + ok + "External Flash loaded into XFlash.bit\r\n", 2, "FLASHDATA"},
         {true, true, "", kEarlier, false, "", ok + ok + "External Flash loaded into XFlash.bit\r\n" + ok, 3, "FLASHDATA"},
-        {false, false, "", kEarlier, false, "", ok + ok + "Internal Flash loaded into IFlash.bit\r\n", 2, "FLASHDATA"},
-        {false, true, "", kEarlier, false, "", ok + ok + "Internal Flash loaded into IFlash.bit\r\n" + ok, 3, "FLASHDATA"},
         {true, false, "xc3sprog.exe", kEarlier, false, "", missing + "IO Error", 0, kEarlier},
         {false, false, "", "-", false, "FailWhen=:R:\r\nFailCode=-2\r\n", ok + failed + "-2.\r\nIO Error", 2, "-"},
         {true, true, "", kEarlier, false, partial, ok + failed + "3.\r\nIO Error", 2, kEarlier},  // nothing loaded back
@@ -144,46 +141,6 @@ TEST(Advanced, ReadCutOffByTheProgramsEndLeavesTheEarlierFileAside)
     ASSERT_TRUE(s.Start());
     Command(s.w, 4022);
     EXPECT_EQ(ReadFileText(s.dir + "XFlash.bit") + "|" + Listing(s.dir), kEarlier + "|" + files);
-}
-
-// The XC3SProg Console in the real program: no window until it is first checked, then beside the Main
-// window with all the tool printed before; its close request only hides it.
-TEST(Advanced, ConsoleWindowOpensBesideTheMainWindowWithAllTheToolPrinted)
-{
-    Session s("adv-console");
-    ASSERT_TRUE(s.Start());
-    SetWindowPos(s.w, NULL, 100, 50, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
-    ConfigureTool(s.dir, "Progress=\\t\\t\\tWriting data page #/3 at flash page #\r\nSteps=3\r\n");
-    s.Load(s.bitstream);
-    EXPECT_EQ(FindProcessWindow(s.process.dwProcessId, "VLR_ConsoleClass"), (HWND)NULL);
-    Click(s.w, 4025);
-    HWND console = FindProcessWindow(s.process.dwProcessId, "VLR_ConsoleClass", 5000);
-    ASSERT_NE(console, (HWND)NULL);
-    RECT placed = {};
-    GetWindowRect(console, &placed);
-    std::string text = ControlText(console, 100);
-    EXPECT_EQ(std::to_string(placed.left) + "," + std::to_string(placed.top) + " " + std::to_string(placed.right - placed.left) +
-              "x" + std::to_string(placed.bottom - placed.top), "730,50 740x488");
-    EXPECT_TRUE(text.find("Command line: xc3sprog.exe -c ftdi -v ") != std::string::npos &&
-                text.find("   Writing data page 3/3 at flash page 3\r\nDone") != std::string::npos && text.find("page 1/3") == std::string::npos) << text;
-    PostMessageA(console, WM_CLOSE, 0, 0);
-    EXPECT_TRUE(WaitFor([&] { return !IsWindowVisible(console) && IsDlgButtonChecked(s.w, 4025) == BST_UNCHECKED; }));
-    s.Load(s.bitstream);
-    EXPECT_TRUE(s.WaitForExit(0) == STILL_ACTIVE && ControlText(console, 100).compare(0, text.size(), text) == 0 &&
-                ControlText(console, 100).size() > text.size());
-
-    // Beside a window at the right edge of the work area the console's caption would be out of reach:
-    // it opens as close as fits, at the work area's edge.
-    Session edge("adv-console-edge");
-    ASSERT_TRUE(edge.Start());
-    MONITORINFO m = {};
-    m.cbSize = sizeof m;
-    GetMonitorInfoA(MonitorFromWindow(edge.w, MONITOR_DEFAULTTOPRIMARY), &m);
-    GetWindowRect(edge.w, &placed);
-    SetWindowPos(edge.w, NULL, m.rcWork.right - (placed.right - placed.left), 50, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
-    Click(edge.w, 4025);
-    GetWindowRect(FindProcessWindow(edge.process.dwProcessId, "VLR_ConsoleClass", 5000), &placed);
-    EXPECT_EQ(std::to_string(placed.left) + "," + std::to_string(placed.top), std::to_string(m.rcWork.right - 740) + ",50");
 }
 
 TEST(Advanced, AboutBoxIsModalClosesOnlyOnOkAndLeavesTheSettingsAlone)

@@ -1,4 +1,4 @@
-// Bad input, faults and a long session, each through the real program in a fresh Program directory.
+// Bad input, unusual paths and a long session, each through the real program in a fresh Program directory.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -97,39 +97,10 @@ TEST(UnusualPaths, PathOf259CharactersWithBlanksAndAnsiCharactersReachTheToolWho
         CopyFileA((s.dir + name).c_str(), (renamed.dir + (name == s.exe ? renamed.exe : name)).c_str(), FALSE);
     ASSERT_TRUE(renamed.Start());
     EXPECT_TRUE(EndsWith(renamed.Load(paths[0]), kLoaded));
-    std::string files;
     WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA((renamed.dir + "*").c_str(), &found);
-    do
-        files += std::string(found.cFileName) + " ";
-    while (FindNextFileA(search, &found));
+    HANDLE search = FindFirstFileA((renamed.dir + "VLR Loader*").c_str(), &found);
+    EXPECT_EQ(search, INVALID_HANDLE_VALUE) << found.cFileName;
     FindClose(search);
-    EXPECT_EQ(files.find("VLR Loader"), std::string::npos) << files;
-}
-
-TEST(Faults, ToolAndDriverFailuresLeaveTheProgramRunningAndItRecovers)
-{
-    // With Load enabled the status box is that of a Load, else the detection report.
-    const struct { const char* name; bool withTool; const char* tool, *driver; std::string status; } cases[] = {
-        {"tool missing", false, "", "Count=1", "Run XC3SProg failed!\r\nIO Error\r\n"},
-        {"tool fails", true, "ExitCode=-1\r\n", "Count=1", "XC3SProg failed with exit code -1.\r\nIO Error\r\n"},
-        {"driver fails", true, "", "CountStatus=5", "Devices found: IO Error!\r\n"},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        Session s("fault", c.withTool);
-        ConfigureTool(s.dir, c.tool);
-        WriteFileText(s.dir + "simulated-card.ini", std::string("[Driver]\r\n") + c.driver + "\r\n");
-        ASSERT_TRUE(s.Start());
-        std::string status = IsControlEnabled(s.w, 4001) ? s.Load(s.bitstream) : ControlText(s.w, 4009);
-        EXPECT_TRUE(EndsWith(status, c.status)) << status;
-        // Once the fault is repaired, a Refresh must bring the program back to work.
-        s.AddTool();
-        ConfigureTool(s.dir, "");
-        ConfigureCables(s.dir, 1);
-        Command(s.w, 4011);
-        LoadAndClose(s);
-    }
 }
 
 // Handles held by process pid, from the system-wide list: Wine leaves GetProcessHandleCount at 0.
