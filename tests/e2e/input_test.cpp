@@ -168,25 +168,67 @@ TEST(Input, InputMadeWhileACommandRunsIsDroppedAndTheKeyboardWorksAfterwards)
     EXPECT_EQ(s.WaitForExit(), 1u);
 }
 
-// Ctrl+C in the XC3SProg Console, typed during a run: with text selected it copies it, keeps the selection and the
-// tool goes on, also when the copy fails; without, it asks first, No being what Enter answers. Ctrl+Shift+C and
-// AltGr+C are not Ctrl+C. Yes stops the tool, which fails the step, and no later step runs.
-TEST(Input, CtrlCInTheConsoleCopiesASelectionOrAsksBeforeItStopsTheTool)
+// The XC3SProg Console during a Load into the internal flash that boots the FPGA after. In the write, output coming
+// in while a person selects leaves the selection as made, its caret end where it was, with the text focused or
+// not: Shift+Left then extends a selection made backwards from 30 to 20 to 19..30. While the question before a stop
+// stands, the run goes on being watched: the progress moves on and the output is read to its end; a tool that
+// ended meanwhile is not stopped by Yes, and its step stands done. In the boot, Ctrl+C with text selected copies
+// it, keeps the selection and the tool goes on, also when the copy fails; without, it asks first, No being what
+// Enter answers. Ctrl+Shift+C and AltGr+C are not Ctrl+C. Yes stops the tool, which fails the step.
+TEST(Input, InTheConsoleASelectionOutlastsOutputAndCtrlCCopiesItOrAsksBeforeItStopsTheTool)
 {
-    Session s("input-stop");
+    Session s("input-console");
     ASSERT_TRUE(StartSlow(s));
     Person p{ s };
-    ConfigureTool(s.dir, "[When1]\r\nMatch=-I \"\r\nWaitMs=15000\r\n");
+    ConfigureTool(s.dir, "[When1]\r\nMatch=-I \"\r\nProgress=\\t\\t\\tWriting data page #/80 at flash page #\r\nSteps=80\r\n"
+                         "StepMs=100\r\n[When2]\r\nMatch=-R\r\nWaitMs=15000\r\n");
     Click(s.w, 4025);
     ASSERT_NE(Console(s), (HWND)NULL);
-    // A Load into the internal flash that would boot the FPGA after: the write is stopped, nothing after it runs.
     Click(s.w, 4014);
     Click(s.w, 4026);
     PostLoad(s);
-    ASSERT_TRUE(WaitFor([&] { return StartedToolRuns(s.dir) == 2; }));
+    ASSERT_TRUE(WaitFor([&] { return StartedToolRuns(s.dir) == 2 && ProgressPage(s) > 0; }));
     HANDLE tool = OpenToolProcess(s.process.dwProcessId);
     ASSERT_NE(tool, (HANDLE)NULL);
     HWND console = Console(s), text = ConsoleText(s);
+    for (bool focused : { true, false }) {
+        SCOPED_TRACE(focused ? "focused" : "while the Main window was active");
+        ASSERT_TRUE(ActivateConsole(s, p));
+        SendMessageA(text, EM_SETSEL, 30, 30);
+        for (int i = 0; i < 10; ++i)
+            p.Press({ VK_SHIFT, VK_LEFT });
+        ASSERT_TRUE(WaitFor([&] { return Selection(text) == "20..30"; })) << Selection(text);
+        if (!focused) {
+            SetForegroundWindow(s.w);
+            ASSERT_TRUE(WaitFor([&] { return p.Thread().hwndActive == s.w; }));
+        }
+        // Two hand-overs of output.
+        for (int i = 0; i < 2; ++i) {
+            std::string before = WindowText(text);
+            EXPECT_TRUE(WaitFor([&] { return WindowText(text) != before; }));
+        }
+        ASSERT_TRUE(ActivateConsole(s, p));
+        p.Press({ VK_SHIFT, VK_LEFT });
+        EXPECT_TRUE(WaitFor([&] { return Selection(text) == "19..30"; })) << Selection(text);
+    }
+    auto ask = [&] {
+        SendMessageA(text, EM_SETSEL, 0, 0);
+        p.Press({ VK_CONTROL, 'C' });
+        return StopQuestion(s);
+    };
+    HWND question = ask();
+    ASSERT_NE(question, (HWND)NULL);
+    int page = ProgressPage(s);
+    EXPECT_TRUE(WaitFor([&] { return ProgressPage(s) >= page + 5; })) << page << " " << ProgressPage(s);
+    EXPECT_EQ(WaitForSingleObject(tool, 10000), (DWORD)WAIT_OBJECT_0);
+    CloseHandle(tool);
+    EXPECT_TRUE(WaitFor([&] { return WindowText(text).find("   Writing data page 80/80 at flash page 80\r\nDone, exit code 0\r\n") != std::string::npos; }));
+    EXPECT_TRUE(IsWindow(question) && Answer(p, question, IDYES));
+
+    // The boot.
+    ASSERT_TRUE(WaitFor([&] { return StartedToolRuns(s.dir) == 3; }));
+    tool = OpenToolProcess(s.process.dwProcessId);
+    ASSERT_NE(tool, (HANDLE)NULL);
     ASSERT_TRUE(ActivateConsole(s, p));
     SendMessageA(text, EM_SETSEL, 0, 8);
     // Watched without opening the clipboard, which would make the copy fail.
@@ -211,14 +253,8 @@ TEST(Input, CtrlCInTheConsoleCopiesASelectionOrAsksBeforeItStopsTheTool)
     p.Press({ VK_SHIFT, VK_RIGHT });
     EXPECT_TRUE(WaitFor([&] { return Selection(text) == "0..1"; })) << Selection(text);
     EXPECT_EQ(StopQuestion(s, 0), (HWND)NULL);
-
     // Asked, the Main window waits with the question; Enter answers No. Asked again, Yes stops the tool.
-    auto ask = [&] {
-        SendMessageA(text, EM_SETSEL, 0, 0);
-        p.Press({ VK_CONTROL, 'C' });
-        return StopQuestion(s);
-    };
-    HWND question = ask();
+    question = ask();
     ASSERT_NE(question, (HWND)NULL);
     EXPECT_TRUE(GetWindow(question, GW_OWNER) == console && !IsWindowEnabled(s.w));
     p.Press({ VK_RETURN });
@@ -231,65 +267,12 @@ TEST(Input, CtrlCInTheConsoleCopiesASelectionOrAsksBeforeItStopsTheTool)
     EXPECT_EQ(WaitForSingleObject(tool, 1000), (DWORD)WAIT_OBJECT_0);
     printf("[ the tool ended %lu ms after the click on Yes ]\n", GetTickCount() - answered);
     CloseHandle(tool);
-    ASSERT_TRUE(p.Finished(1, 4001));
-    const std::string box = ControlText(s.w, 4009);
-    EXPECT_EQ(box.substr(box.rfind("Waiting")), "Waiting for internal flash to be loaded.\r\nXC3SProg processing.\r\nXC3SProg done.\r\n"
-                                                 "XC3SProg processing.\r\nXC3SProg stopped.\r\nIO Error\r\n");
+    // A tool ended from outside logs no end of its run.
+    ASSERT_TRUE(p.Finished(2, 4001));
+    const std::string box = ControlText(s.w, 4009), run = "XC3SProg processing.\r\n";
+    EXPECT_EQ(box.substr(box.rfind("Waiting")), "Waiting for internal flash to be loaded.\r\n" + run + "XC3SProg done.\r\n" + run +
+              "XC3SProg done.\r\nInternal Flash loaded.\r\n" + run + "XC3SProg stopped.\r\n");
     EXPECT_NE(WindowText(text).find("^C\r\n"), std::string::npos) << WindowText(text);
-    EXPECT_EQ(StartedToolRuns(s.dir), 2u);
-}
-
-// Output coming in while a person selects leaves the selection as made, its caret end where it was, with the text
-// focused or not: Shift+Left then extends a selection made backwards from 30 to 20 to 19..30. While the question
-// before a stop stands, the run goes on being watched: the progress moves on and the output is read to its end; a
-// tool that ended meanwhile is not stopped by Yes, and its step stands done.
-TEST(Input, OutputComingInKeepsTheSelectionAndTheRunGoesOnWhileTheQuestionStands)
-{
-    Session s("input-select");
-    ASSERT_TRUE(StartSlow(s));
-    Person p{ s };
-    ConfigureTool(s.dir, "Progress=\\t\\t\\tWriting data page #/80 at flash page #\r\nSteps=80\r\nStepMs=100\r\n");
-    Click(s.w, 4025);
-    ASSERT_NE(Console(s), (HWND)NULL);
-    PostLoad(s);
-    ASSERT_TRUE(WaitFor([&] { return StartedToolRuns(s.dir) == 1 && ProgressPage(s) > 0; }));
-    HANDLE tool = OpenToolProcess(s.process.dwProcessId);
-    ASSERT_NE(tool, (HANDLE)NULL);
-    HWND text = ConsoleText(s);
-    for (bool focused : { true, false }) {
-        SCOPED_TRACE(focused ? "focused" : "while the Main window was active");
-        ASSERT_TRUE(ActivateConsole(s, p));
-        SendMessageA(text, EM_SETSEL, 30, 30);
-        for (int i = 0; i < 10; ++i)
-            p.Press({ VK_SHIFT, VK_LEFT });
-        ASSERT_TRUE(WaitFor([&] { return Selection(text) == "20..30"; })) << Selection(text);
-        if (!focused) {
-            SetForegroundWindow(s.w);
-            ASSERT_TRUE(WaitFor([&] { return p.Thread().hwndActive == s.w; }));
-        }
-        // Two hand-overs of output.
-        for (int i = 0; i < 2; ++i) {
-            std::string before = WindowText(text);
-            EXPECT_TRUE(WaitFor([&] { return WindowText(text) != before; }));
-        }
-        ASSERT_TRUE(ActivateConsole(s, p));
-        p.Press({ VK_SHIFT, VK_LEFT });
-        EXPECT_TRUE(WaitFor([&] { return Selection(text) == "19..30"; })) << Selection(text);
-    }
-
-    SendMessageA(text, EM_SETSEL, 0, 0);
-    p.Press({ VK_CONTROL, 'C' });
-    HWND question = StopQuestion(s);
-    ASSERT_NE(question, (HWND)NULL);
-    int page = ProgressPage(s);
-    EXPECT_TRUE(WaitFor([&] { return ProgressPage(s) >= page + 5; })) << page << " " << ProgressPage(s);
-    EXPECT_EQ(WaitForSingleObject(tool, 10000), (DWORD)WAIT_OBJECT_0);
-    CloseHandle(tool);
-    EXPECT_TRUE(WaitFor([&] { return WindowText(text).find("   Writing data page 80/80 at flash page 80\r\nDone, exit code 0\r\n") != std::string::npos; }));
-    EXPECT_TRUE(IsWindow(question) && Answer(p, question, IDYES));
-    ASSERT_TRUE(p.Finished(1, 4001));
-    const std::string box = ControlText(s.w, 4009);
-    EXPECT_EQ(box.substr(box.rfind("XC3SProg processing.")), "XC3SProg processing.\r\nXC3SProg done.\r\ntop.bit loaded into FPGA\r\n");
 }
 
 // During a run the person closes, moves and minimises the Main window and holds the XC3SProg Console's scroll
