@@ -8,6 +8,8 @@
 
 using namespace testing_support;
 
+static RECT Rect(HWND window) { RECT r; GetWindowRect(window, &r); return r; }
+
 // Input made during a command arrives while the window is busy, as a person's does. Each step waits for
 // what can be seen of the one before: the window active with a focus, the pointer on the control.
 struct Person {
@@ -27,20 +29,20 @@ struct Person {
     // Left clicks at a point of the screen inside r; two make a double-click. The pointer moves there as a
     // mouse moves it, and every button event carries the position too, so that nothing moving the pointer
     // meanwhile can make a click land elsewhere.
-    void ClickAt(POINT centre, RECT r, int clicks = 1, DWORD down = MOUSEEVENTF_LEFTDOWN, DWORD up = MOUSEEVENTF_LEFTUP)
+    void ClickAt(POINT at, RECT r, int clicks = 1, DWORD down = MOUSEEVENTF_LEFTDOWN, DWORD up = MOUSEEVENTF_LEFTUP)
     {
-        POINT at = {};
-        Send({ Mouse(centre) });
-        ASSERT_TRUE(WaitFor([&] { return GetCursorPos(&at) && PtInRect(&r, at); })) << "the pointer did not get there";
+        POINT now = {};
+        Send({ Mouse(at) });
+        ASSERT_TRUE(WaitFor([&] { return GetCursorPos(&now) && PtInRect(&r, now); })) << "the pointer did not get there";
         std::vector<INPUT> inputs;
         for (int i = 0; i < clicks; ++i)
-            inputs.push_back(Mouse(centre, down)), inputs.push_back(Mouse(centre, up));
+            inputs.push_back(Mouse(at, down)), inputs.push_back(Mouse(at, up));
         Send(inputs);
     }
-    void Click(int id, int clicks = 1, DWORD down = MOUSEEVENTF_LEFTDOWN, DWORD up = MOUSEEVENTF_LEFTUP)
+    // Clicks in the middle of a control: a button of the Main window's, or of another window's.
+    void Click(int id, int clicks = 1, DWORD down = MOUSEEVENTF_LEFTDOWN, DWORD up = MOUSEEVENTF_LEFTUP, HWND parent = NULL)
     {
-        RECT r;
-        GetWindowRect(GetDlgItem(s.w, id), &r);
+        RECT r = Rect(GetDlgItem(parent ? parent : s.w, id));
         ClickAt({ (r.left + r.right) / 2, (r.top + r.bottom) / 2 }, r, clicks, down, up);
     }
     // Keys pressed in order and released in the reverse order: { VK_CONTROL, 'C' } is Ctrl+C.
@@ -54,16 +56,6 @@ struct Person {
         }
         Send(inputs);
     }
-    void Press(WORD key) { Press(std::vector<WORD>{ key }); }
-    // One key event: a key pressed, or held on (its repeats), or released.
-    static INPUT Key(WORD key, bool up = false)
-    {
-        INPUT input = {};
-        input.type = INPUT_KEYBOARD;
-        input.ki.wVk = key;
-        input.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
-        return input;
-    }
     GUITHREADINFO Thread()
     {
         GUITHREADINFO info = {};
@@ -71,7 +63,6 @@ struct Person {
         GetGUIThreadInfo(GetWindowThreadProcessId(s.w, NULL), &info);
         return info;
     }
-    HWND Focus() { return Thread().hwndFocus; }
     size_t Runs() { return ReadToolCalls(s.dir).size(); }
     // Until the tool has ended runs times in all and the command's button is enabled again.
     bool Finished(size_t runs, int button)
@@ -90,64 +81,16 @@ static bool StartSlow(Session& s)
                          return GetForegroundWindow() == s.w && t.hwndActive == s.w && IsChild(s.w, t.hwndFocus) &&
                          !WaitsForPaint(s.w); });
 }
-
-TEST(Input, ClicksMadeWhileACommandRunsAreDroppedAndTheKeyboardStillWorksAfterwards)
-{
-    Session s("input-mouse");
-    ASSERT_TRUE(StartSlow(s));
-    Person p{ s };
-    RECT narrow, wide = {};
-    GetWindowRect(s.w, &narrow);
-    // A double-click on "Load" is one Load. A click after its end is handled after whatever input was
-    // queued before it: here "Advanced", which widens the window.
-    p.Click(4001, 2);
-    ASSERT_TRUE(p.Finished(1, 4001));
-    p.Click(4007);
-    EXPECT_TRUE(WaitFor([&] { GetWindowRect(s.w, &wide); return wide.right - wide.left > narrow.right - narrow.left; }));
-    EXPECT_EQ(p.Runs(), 1u);
-    // A click on "Quit" while a Load runs leaves the program running, and a right click on the status box opens
-    // no menu, whose loop would hold up the Load; "Internal Flash" shows its picture after.
-    p.Click(4001);
-    ASSERT_TRUE(WaitFor([&] { return !IsControlEnabled(s.w, 4001); }));
-    p.Click(IDCANCEL);
-    p.Click(4009, 1, MOUSEEVENTF_RIGHTDOWN, MOUSEEVENTF_RIGHTUP);
-    ASSERT_TRUE(p.Finished(2, 4001));
-    EXPECT_EQ(FindProcessWindow(s.process.dwProcessId, "#32768"), (HWND)NULL);
-    p.Click(4024);
-    EXPECT_TRUE(WaitFor([&] { return IsControlVisible(s.w, 4033); }));
-    EXPECT_EQ(s.WaitForExit(0), (DWORD)STILL_ACTIVE);
-    // A double-click on "Read" is one Read (two runs); Tab then moves the focus on from "Read".
-    p.Click(4022, 2);
-    ASSERT_TRUE(p.Finished(4, 4022));
-    p.Press(VK_TAB);
-    EXPECT_TRUE(WaitFor([&] { return p.Focus() == GetDlgItem(s.w, 4025); }));
-    EXPECT_EQ(p.Runs(), 4u);
-}
-
-TEST(Input, KeyboardAloneLoadsTwiceAndEscEndsTheProgram)
-{
-    Session s("input-keys");
-    ASSERT_TRUE(StartSlow(s));
-    Person p{ s };
-    // The focus starts on "Quit"; Tab moves it to "Load" and Space presses that. Enter then presses the
-    // focused "Load" again, and Esc ends the program as "Quit" does.
-    p.Press(VK_TAB);
-    p.Press(VK_SPACE);
-    ASSERT_TRUE(p.Finished(1, 4001));
-    p.Press(VK_RETURN);
-    ASSERT_TRUE(p.Finished(2, 4001));
-    p.Press(VK_ESCAPE);
-    EXPECT_EQ(s.WaitForExit(), 1u);
-}
+// A Load as a posted click on its button, so that the test goes on while it runs.
+static void PostLoad(Session& s) { PostMessageA(s.w, WM_COMMAND, MAKEWPARAM(4001, BN_CLICKED), (LPARAM)GetDlgItem(s.w, 4001)); }
 
 // The XC3SProg Console's window and text; a hit-test point of a window's frame (HTCAPTION, HTCLOSE ...), found
 // by asking the window along the row at the given height, from the right.
-static HWND Console(Session& s, DWORD waitMs = 5000) { return FindProcessWindow(s.process.dwProcessId, "VLR_ConsoleClass", waitMs); }
+static HWND Console(Session& s) { return FindProcessWindow(s.process.dwProcessId, "VLR_ConsoleClass", 5000); }
 static HWND ConsoleText(Session& s) { return GetDlgItem(Console(s), 100); }
 static bool FramePoint(HWND window, LRESULT part, LONG y, POINT* found)
 {
-    RECT r;
-    GetWindowRect(window, &r);
+    RECT r = Rect(window);
     for (LONG x = r.right - 2; x > r.left; x -= 2) {
         DWORD_PTR hit = 0;
         if (SendMessageTimeoutA(window, WM_NCHITTEST, 0, MAKELPARAM(x, y), SMTO_ABORTIFHUNG, 2000, &hit) && (LRESULT)hit == part) {
@@ -157,8 +100,7 @@ static bool FramePoint(HWND window, LRESULT part, LONG y, POINT* found)
     }
     return false;
 }
-static LONG CaptionRow(HWND window) { RECT r; GetWindowRect(window, &r); POINT c = {}; ClientToScreen(window, &c); return (r.top + c.y) / 2; }
-static RECT Rect(HWND window) { RECT r; GetWindowRect(window, &r); return r; }
+static LONG CaptionRow(HWND window) { POINT c = {}; ClientToScreen(window, &c); return (Rect(window).top + c.y) / 2; }
 // The page the status box's progress line shows, or -1 when it shows none.
 static int ProgressPage(Session& s)
 {
@@ -167,7 +109,7 @@ static int ProgressPage(Session& s)
     return at == std::string::npos || box.find("\r\n", at) != std::string::npos ? -1 : atoi(box.c_str() + at + 18);
 }
 
-// The question that Ctrl+C with nothing selected, or Ctrl+Break, asks in the XC3SProg Console during a run.
+// The question that Ctrl+C with nothing selected asks in the XC3SProg Console during a run.
 static HWND StopQuestion(Session& s, DWORD waitMs = 5000) { return FindProcessWindow(s.process.dwProcessId, "#32770", waitMs); }
 static std::string Selection(HWND text)
 {
@@ -178,10 +120,8 @@ static std::string Selection(HWND text)
 // Answers the question with a click on its button; true once it has gone.
 static bool Answer(Person& p, HWND question, int button)
 {
-    HWND b = GetDlgItem(question, button);
-    RECT r = Rect(b);
-    p.ClickAt({ (r.left + r.right) / 2, (r.top + r.bottom) / 2 }, r);
-    return b != NULL && WaitFor([&] { return !IsWindow(question); });
+    p.Click(button, 1, MOUSEEVENTF_LEFTDOWN, MOUSEEVENTF_LEFTUP, question);
+    return GetDlgItem(question, button) != NULL && WaitFor([&] { return !IsWindow(question); });
 }
 // The XC3SProg Console active with its text focused, so that keys reach it.
 static bool ActivateConsole(Session& s, Person& p)
@@ -191,127 +131,72 @@ static bool ActivateConsole(Session& s, Person& p)
     return WaitFor([&] { GUITHREADINFO t = p.Thread(); return t.hwndActive == console && t.hwndFocus == text; });
 }
 
-// Ctrl+C in the XC3SProg Console, typed during a run: with text selected it copies it, keeps the selection and the
-// tool goes on, also when the copy fails; without, it asks first, No being what Enter answers. Ctrl+Shift+C and
-// AltGr+C are not Ctrl+C. Yes stops the tool, which fails the step, and no later step runs; a stopped Read keeps the
-// earlier file.
-TEST(Input, CtrlCInTheConsoleCopiesASelectionOrAsksBeforeItStopsTheTool)
+// The keyboard alone runs a Load, and after a command the focus is back on its button; clicks and keys made
+// while a command runs are dropped, what comes after its end acts.
+TEST(Input, InputMadeWhileACommandRunsIsDroppedAndTheKeyboardWorksAfterwards)
 {
-    Session s("input-stop");
+    Session s("input-drop");
     ASSERT_TRUE(StartSlow(s));
     Person p{ s };
-    const std::string earlier = std::string("EARLIER\0\r\n\xFF", 12);
-    WriteFileText(s.dir + "XFlash.bit", earlier);
-    ConfigureTool(s.dir, "[When1]\r\nMatch=-I \"\r\nWaitMs=15000\r\n[When2]\r\nMatch=:R:\r\nWaitMs=8000\r\nReadContent=PART\r\n");
+    // The focus starts on "Quit"; Tab moves it to "Load" and Space presses that; Enter then presses "Load" again.
+    p.Press({ VK_TAB });
+    p.Press({ VK_SPACE });
+    ASSERT_TRUE(p.Finished(1, 4001));
+    p.Press({ VK_RETURN });
+    ASSERT_TRUE(p.Finished(2, 4001));
+    // A double-click on "Load" is one Load. A click after its end is handled after whatever input was
+    // queued before it: here "Advanced", which widens the window.
+    RECT narrow = Rect(s.w);
+    p.Click(4001, 2);
+    ASSERT_TRUE(p.Finished(3, 4001));
+    p.Click(4007);
+    EXPECT_TRUE(WaitFor([&] { return Rect(s.w).right - Rect(s.w).left > narrow.right - narrow.left; }));
+    EXPECT_EQ(p.Runs(), 3u);
+    // A click on "Quit" while a Load runs leaves the program running, and a right click on the status box opens
+    // no menu, whose loop would hold up the Load; "Internal Flash" shows its picture after.
+    p.Click(4001);
+    ASSERT_TRUE(WaitFor([&] { return !IsControlEnabled(s.w, 4001); }));
+    p.Click(IDCANCEL);
+    p.Click(4009, 1, MOUSEEVENTF_RIGHTDOWN, MOUSEEVENTF_RIGHTUP);
+    ASSERT_TRUE(p.Finished(4, 4001));
+    EXPECT_EQ(FindProcessWindow(s.process.dwProcessId, "#32768"), (HWND)NULL);
+    p.Click(4024);
+    EXPECT_TRUE(WaitFor([&] { return IsControlVisible(s.w, 4033); }));
+    EXPECT_EQ(s.WaitForExit(0), (DWORD)STILL_ACTIVE);
+    // Esc ends the program as "Quit" does.
+    p.Press({ VK_ESCAPE });
+    EXPECT_EQ(s.WaitForExit(), 1u);
+}
+
+// The XC3SProg Console during a Load into the internal flash that boots the FPGA after. In the write, output coming
+// in while a person selects leaves the selection as made, its caret end where it was, with the text focused or
+// not: Shift+Left then extends a selection made backwards from 30 to 20 to 19..30. While the question before a stop
+// stands, the run goes on being watched: the progress moves on and the output is read to its end; a tool that
+// ended meanwhile is not stopped by Yes, and its step stands done. In the boot, Ctrl+C with text selected copies
+// it, keeps the selection and the tool goes on, also when the copy fails; without, it asks first, No being what
+// Enter answers. Ctrl+Shift+C and AltGr+C are not Ctrl+C. Yes stops the tool, which fails the step.
+TEST(Input, InTheConsoleASelectionOutlastsOutputAndCtrlCCopiesItOrAsksBeforeItStopsTheTool)
+{
+    Session s("input-console");
+    ASSERT_TRUE(StartSlow(s));
+    Person p{ s };
+    ConfigureTool(s.dir, "[When1]\r\nMatch=-I \"\r\nProgress=\\t\\t\\tWriting data page #/80 at flash page #\r\nSteps=80\r\n"
+                         "StepMs=100\r\n[When2]\r\nMatch=-R\r\nWaitMs=15000\r\n");
     Click(s.w, 4025);
     ASSERT_NE(Console(s), (HWND)NULL);
-    // A Load into the internal flash that would boot the FPGA after: the write is stopped, nothing after it runs.
     Click(s.w, 4014);
     Click(s.w, 4026);
-    PostMessageA(s.w, WM_COMMAND, MAKEWPARAM(4001, BN_CLICKED), (LPARAM)GetDlgItem(s.w, 4001));
-    ASSERT_TRUE(WaitFor([&] { return StartedToolRuns(s.dir) == 2; }));
+    PostLoad(s);
+    ASSERT_TRUE(WaitFor([&] { return StartedToolRuns(s.dir) == 2 && ProgressPage(s) > 0; }));
     HANDLE tool = OpenToolProcess(s.process.dwProcessId);
     ASSERT_NE(tool, (HANDLE)NULL);
     HWND console = Console(s), text = ConsoleText(s);
-    ASSERT_TRUE(ActivateConsole(s, p));
-    SendMessageA(text, EM_SETSEL, 0, 8);
-    // Watched without opening the clipboard, which would make the copy fail.
-    DWORD copies = GetClipboardSequenceNumber();
-    p.Press({ VK_CONTROL, 'C' });
-    std::string copied;
-    EXPECT_TRUE(WaitFor([&] { return GetClipboardSequenceNumber() != copies; }) && OpenClipboard(NULL));
-    HANDLE data = GetClipboardData(CF_TEXT);
-    copied = data ? std::string((const char*)GlobalLock(data)) : "";
-    if (data)
-        GlobalUnlock(data);
-    CloseClipboard();
-    EXPECT_EQ(copied, WindowText(text).substr(0, 8));
-    // Another program holds the clipboard: the copy fails. Each key after the one before reaches the text, not a
-    // question: Shift+Right extends the selection.
-    ASSERT_TRUE(OpenClipboard(NULL));
-    p.Press({ VK_CONTROL, 'C' });
-    p.Press({ VK_SHIFT, VK_RIGHT });
-    EXPECT_TRUE(WaitFor([&] { return Selection(text) == "0..9"; })) << Selection(text);
-    CloseClipboard();
-    SendMessageA(text, EM_SETSEL, 0, 0);
-    p.Press({ VK_CONTROL, VK_SHIFT, 'C' });
-    p.Press({ VK_CONTROL, VK_MENU, 'C' });
-    p.Press({ VK_SHIFT, VK_RIGHT });
-    EXPECT_TRUE(WaitFor([&] { return Selection(text) == "0..1"; })) << Selection(text);
-    EXPECT_EQ(StopQuestion(s, 0), (HWND)NULL);
-
-    // Asked, the Main window waits with the question; Enter answers No.
-    SendMessageA(text, EM_SETSEL, 0, 0);
-    p.Press({ VK_CONTROL, 'C' });
-    HWND question = StopQuestion(s);
-    ASSERT_NE(question, (HWND)NULL);
-    EXPECT_TRUE(GetWindow(question, GW_OWNER) == console && !IsWindowEnabled(s.w) &&
-                WindowText(GetDlgItem(question, 0xFFFF)) == "Stop XC3SProg now? A flash write that is cut off leaves the "
-                "flash holding a broken image until it is loaded again.") << WindowText(GetDlgItem(question, 0xFFFF));
-    p.Press(VK_RETURN);
-    EXPECT_TRUE(WaitFor([&] { return !IsWindow(question) && IsWindowEnabled(s.w); }));
-    EXPECT_EQ(WaitForSingleObject(tool, 500), (DWORD)WAIT_TIMEOUT);
-
-    // Yes stops it.
-    SendMessageA(text, EM_SETSEL, 0, 0);
-    p.Press({ VK_CONTROL, 'C' });
-    question = StopQuestion(s);
-    ASSERT_NE(question, (HWND)NULL);
-    DWORD answered = GetTickCount();
-    EXPECT_TRUE(Answer(p, question, IDYES));
-    EXPECT_EQ(WaitForSingleObject(tool, 1000), (DWORD)WAIT_OBJECT_0);
-    printf("[ the tool ended %lu ms after the click on Yes ]\n", GetTickCount() - answered);
-    CloseHandle(tool);
-    ASSERT_TRUE(p.Finished(1, 4001));
-    std::string box = ControlText(s.w, 4009);
-    EXPECT_EQ(box.substr(box.rfind("Waiting")), "Waiting for internal flash to be loaded.\r\nXC3SProg processing.\r\nXC3SProg done.\r\n"
-                                                 "XC3SProg processing.\r\nXC3SProg stopped.\r\nIO Error\r\n");
-    std::string shown = WindowText(text);
-    EXPECT_NE(shown.find("^C\r\n"), std::string::npos) << shown;
-    EXPECT_EQ(StartedToolRuns(s.dir), 2u);
-
-    // A Read stopped in its read step with Ctrl+Break: the earlier file is back as it was, byte for byte.
-    PostMessageA(s.w, WM_COMMAND, MAKEWPARAM(4022, BN_CLICKED), (LPARAM)GetDlgItem(s.w, 4022));
-    ASSERT_TRUE(WaitFor([&] { return StartedToolRuns(s.dir) == 4; }));
-    ASSERT_TRUE(ActivateConsole(s, p));
-    p.Press({ VK_CONTROL, VK_CANCEL });
-    question = StopQuestion(s);
-    ASSERT_NE(question, (HWND)NULL);
-    EXPECT_TRUE(Answer(p, question, IDYES));
-    ASSERT_TRUE(p.Finished(2, 4022));
-    box = ControlText(s.w, 4009);
-    const std::string stopped = "XC3SProg stopped.\r\nIO Error";
-    EXPECT_EQ(box.substr(box.size() - std::min(box.size(), stopped.size())), stopped);
-    EXPECT_EQ(ReadFileText(s.dir + "XFlash.bit"), earlier);
-    EXPECT_EQ(GetFileAttributesA((s.dir + "XFlash (last good read).bit").c_str()), INVALID_FILE_ATTRIBUTES);
-}
-
-// Output coming in while a person selects leaves the selection as made, its caret end where it was, with the text
-// focused or not: Shift+Left then extends a selection made backwards from 30 to 20 to 19..30. While the question
-// before a stop stands, the run goes on being watched: the progress moves on and the output is read to its end; a
-// tool that ended meanwhile is not stopped by Yes, and its step stands done.
-TEST(Input, OutputComingInKeepsTheSelectionAndTheRunGoesOnWhileTheQuestionStands)
-{
-    Session s("input-select");
-    ASSERT_TRUE(StartSlow(s));
-    Person p{ s };
-    ConfigureTool(s.dir, "Progress=\\t\\t\\tWriting data page #/80 at flash page #\r\nSteps=80\r\nStepMs=100\r\n");
-    Click(s.w, 4025);
-    ASSERT_NE(Console(s), (HWND)NULL);
-    PostMessageA(s.w, WM_COMMAND, MAKEWPARAM(4001, BN_CLICKED), (LPARAM)GetDlgItem(s.w, 4001));
-    ASSERT_TRUE(WaitFor([&] { return StartedToolRuns(s.dir) == 1 && ProgressPage(s) > 0; }));
-    HANDLE tool = OpenToolProcess(s.process.dwProcessId);
-    ASSERT_NE(tool, (HANDLE)NULL);
-    HWND text = ConsoleText(s);
     for (bool focused : { true, false }) {
         SCOPED_TRACE(focused ? "focused" : "while the Main window was active");
         ASSERT_TRUE(ActivateConsole(s, p));
         SendMessageA(text, EM_SETSEL, 30, 30);
-        std::vector<INPUT> keys = { Person::Key(VK_SHIFT) };
         for (int i = 0; i < 10; ++i)
-            keys.push_back(Person::Key(VK_LEFT)), keys.push_back(Person::Key(VK_LEFT, true));
-        keys.push_back(Person::Key(VK_SHIFT, true));
-        p.Send(keys);
+            p.Press({ VK_SHIFT, VK_LEFT });
         ASSERT_TRUE(WaitFor([&] { return Selection(text) == "20..30"; })) << Selection(text);
         if (!focused) {
             SetForegroundWindow(s.w);
@@ -326,10 +211,12 @@ TEST(Input, OutputComingInKeepsTheSelectionAndTheRunGoesOnWhileTheQuestionStands
         p.Press({ VK_SHIFT, VK_LEFT });
         EXPECT_TRUE(WaitFor([&] { return Selection(text) == "19..30"; })) << Selection(text);
     }
-
-    SendMessageA(text, EM_SETSEL, 0, 0);
-    p.Press({ VK_CONTROL, 'C' });
-    HWND question = StopQuestion(s);
+    auto ask = [&] {
+        SendMessageA(text, EM_SETSEL, 0, 0);
+        p.Press({ VK_CONTROL, 'C' });
+        return StopQuestion(s);
+    };
+    HWND question = ask();
     ASSERT_NE(question, (HWND)NULL);
     int page = ProgressPage(s);
     EXPECT_TRUE(WaitFor([&] { return ProgressPage(s) >= page + 5; })) << page << " " << ProgressPage(s);
@@ -337,51 +224,62 @@ TEST(Input, OutputComingInKeepsTheSelectionAndTheRunGoesOnWhileTheQuestionStands
     CloseHandle(tool);
     EXPECT_TRUE(WaitFor([&] { return WindowText(text).find("   Writing data page 80/80 at flash page 80\r\nDone, exit code 0\r\n") != std::string::npos; }));
     EXPECT_TRUE(IsWindow(question) && Answer(p, question, IDYES));
-    ASSERT_TRUE(p.Finished(1, 4001));
-    const std::string done = "XC3SProg processing.\r\nXC3SProg done.\r\ntop.bit loaded into FPGA\r\n";
-    std::string box = ControlText(s.w, 4009);
-    EXPECT_EQ(box.substr(box.size() - std::min(box.size(), done.size())), done);
+
+    // The boot.
+    ASSERT_TRUE(WaitFor([&] { return StartedToolRuns(s.dir) == 3; }));
+    tool = OpenToolProcess(s.process.dwProcessId);
+    ASSERT_NE(tool, (HANDLE)NULL);
+    ASSERT_TRUE(ActivateConsole(s, p));
+    SendMessageA(text, EM_SETSEL, 0, 8);
+    // Watched without opening the clipboard, which would make the copy fail.
+    DWORD copies = GetClipboardSequenceNumber();
+    p.Press({ VK_CONTROL, 'C' });
+    EXPECT_TRUE(WaitFor([&] { return GetClipboardSequenceNumber() != copies; }) && OpenClipboard(NULL));
+    HANDLE data = GetClipboardData(CF_TEXT);
+    EXPECT_EQ(data ? std::string((const char*)GlobalLock(data)) : "", WindowText(text).substr(0, 8));
+    if (data)
+        GlobalUnlock(data);
+    CloseClipboard();
+    // Another program holds the clipboard: the copy fails. Each key after the one before reaches the text, not a
+    // question: Shift+Right extends the selection.
+    ASSERT_TRUE(OpenClipboard(NULL));
+    p.Press({ VK_CONTROL, 'C' });
+    p.Press({ VK_SHIFT, VK_RIGHT });
+    EXPECT_TRUE(WaitFor([&] { return Selection(text) == "0..9"; })) << Selection(text);
+    CloseClipboard();
+    SendMessageA(text, EM_SETSEL, 0, 0);
+    p.Press({ VK_CONTROL, VK_SHIFT, 'C' });
+    p.Press({ VK_CONTROL, VK_MENU, 'C' });
+    p.Press({ VK_SHIFT, VK_RIGHT });
+    EXPECT_TRUE(WaitFor([&] { return Selection(text) == "0..1"; })) << Selection(text);
+    EXPECT_EQ(StopQuestion(s, 0), (HWND)NULL);
+    // Asked, the Main window waits with the question; Enter answers No. Asked again, Yes stops the tool.
+    question = ask();
+    ASSERT_NE(question, (HWND)NULL);
+    EXPECT_TRUE(GetWindow(question, GW_OWNER) == console && !IsWindowEnabled(s.w));
+    p.Press({ VK_RETURN });
+    EXPECT_TRUE(WaitFor([&] { return !IsWindow(question) && IsWindowEnabled(s.w); }));
+    EXPECT_EQ(WaitForSingleObject(tool, 500), (DWORD)WAIT_TIMEOUT);
+    question = ask();
+    ASSERT_NE(question, (HWND)NULL);
+    DWORD answered = GetTickCount();
+    EXPECT_TRUE(Answer(p, question, IDYES));
+    EXPECT_EQ(WaitForSingleObject(tool, 1000), (DWORD)WAIT_OBJECT_0);
+    printf("[ the tool ended %lu ms after the click on Yes ]\n", GetTickCount() - answered);
+    CloseHandle(tool);
+    // A tool ended from outside logs no end of its run.
+    ASSERT_TRUE(p.Finished(2, 4001));
+    const std::string box = ControlText(s.w, 4009), run = "XC3SProg processing.\r\n";
+    EXPECT_EQ(box.substr(box.rfind("Waiting")), "Waiting for internal flash to be loaded.\r\n" + run + "XC3SProg done.\r\n" + run +
+              "XC3SProg done.\r\nInternal Flash loaded.\r\n" + run + "XC3SProg stopped.\r\n");
+    EXPECT_NE(WindowText(text).find("^C\r\n"), std::string::npos) << WindowText(text);
 }
 
-// A close request during a run, with the XC3SProg Console never opened: the close button shows it and checks
-// its box, and says once how to stop the tool, however often it is pressed; nothing ends. Minimised, or behind
-// the Main window, the console comes back restored and in front.
-TEST(Input, TheCloseButtonDuringARunShowsHowToStopTheTool)
-{
-    Session s("input-close");
-    ASSERT_TRUE(StartSlow(s));
-    Person p{ s };
-    ConfigureTool(s.dir, "WaitMs=8000\r\n");
-    PostMessageA(s.w, WM_COMMAND, MAKEWPARAM(4001, BN_CLICKED), (LPARAM)GetDlgItem(s.w, 4001));
-    ASSERT_TRUE(WaitFor([&] { return StartedToolRuns(s.dir) == 1; }));
-    POINT at;
-    ASSERT_TRUE(FramePoint(s.w, HTCLOSE, CaptionRow(s.w), &at));
-    p.ClickAt(at, Rect(s.w));
-    ASSERT_NE(Console(s), (HWND)NULL);
-    EXPECT_TRUE(WaitFor([&] { return IsDlgButtonChecked(s.w, 4025) == BST_CHECKED; }));
-    HWND console = Console(s);
-    for (bool minimised : { true, false }) {
-        if (minimised)
-            PostMessageA(console, WM_SYSCOMMAND, SC_MINIMIZE, 0);
-        EXPECT_TRUE(WaitFor([&] { return (IsIconic(console) != FALSE) == minimised; })) << minimised;
-        SetForegroundWindow(s.w);
-        ASSERT_TRUE(WaitFor([&] { return p.Thread().hwndActive == s.w; }));
-        // Another click at the same point soon after would be a double-click, which closes nothing.
-        Sleep(GetDoubleClickTime());
-        p.ClickAt(at, Rect(s.w));
-        EXPECT_TRUE(WaitFor([&] { return !IsIconic(console) && GetForegroundWindow() == console; })) << minimised;
-    }
-    ASSERT_TRUE(p.Finished(1, 4001));
-    const std::string hint = "XC3SProg is still working: Ctrl+C in the XC3SProg Console stops it.\r\n";
-    std::string box = ControlText(s.w, 4009);
-    EXPECT_EQ(box.substr(box.find("XC3SProg processing.")),
-              "XC3SProg processing.\r\n" + hint + "XC3SProg done.\r\ntop.bit loaded into FPGA\r\n");
-    EXPECT_TRUE(s.WaitForExit(0) == STILL_ACTIVE && IsWindowVisible(Console(s)));
-}
-
-// During a run the person moves and minimises the Main window and holds the XC3SProg Console's scroll bar
-// down: all of it works, and meanwhile the run goes on being watched, ends on time, and costs the loader
-// little more than the same run left alone.
+// During a run the person closes, moves and minimises the Main window and holds the XC3SProg Console's scroll
+// bar down: all of it works, and meanwhile the run goes on being watched, ends on time, and costs the loader
+// little more than the same run left alone. The close button, with the console hidden, shows it and checks its
+// box, and says once how to stop the tool, however often it is pressed; nothing ends. Minimised, or behind the
+// Main window, the console comes back restored and in front.
 TEST(Input, WhileThePersonActsDuringARunTheRunGoesOnBeingWatched)
 {
     Session s("input-act");
@@ -390,14 +288,14 @@ TEST(Input, WhileThePersonActsDuringARunTheRunGoesOnBeingWatched)
     std::string lines;
     for (int i = 0; i < 60; ++i)
         lines += "line " + std::to_string(i) + "\\r\\n";
-    ConfigureTool(s.dir, "Stdout=" + lines + "\r\nProgress=\\t\\t\\tWriting data page #/80 at flash page #\r\nSteps=80\r\nStepMs=100\r\n");
+    ConfigureTool(s.dir, "Stdout=" + lines + "\r\nProgress=\\t\\t\\tWriting data page #/120 at flash page #\r\nSteps=120\r\nStepMs=100\r\n");
     Click(s.w, 4025);
     ASSERT_NE(Console(s), (HWND)NULL);
     const std::string loader = s.dir + s.exe;
     HANDLE tool = NULL;
     auto startRun = [&](size_t runs) {
         SetForegroundWindow(s.w);
-        PostMessageA(s.w, WM_COMMAND, MAKEWPARAM(4001, BN_CLICKED), (LPARAM)GetDlgItem(s.w, 4001));
+        PostLoad(s);
         bool started = WaitFor([&] { return StartedToolRuns(s.dir) == runs; });
         tool = OpenToolProcess(s.process.dwProcessId);
         return started && tool != NULL && WaitFor([&] { return ProgressPage(s) > 0; });
@@ -409,8 +307,27 @@ TEST(Input, WhileThePersonActsDuringARunTheRunGoesOnBeingWatched)
     alone = ProcessCpuMs(s.process.hProcess, loader) - alone;
     CloseHandle(tool);
 
+    Click(s.w, 4025);
     ASSERT_TRUE(startRun(2));
     unsigned long long cpuBefore = ProcessCpuMs(s.process.hProcess, loader);
+    POINT at;
+    ASSERT_TRUE(FramePoint(s.w, HTCLOSE, CaptionRow(s.w), &at));
+    p.ClickAt(at, Rect(s.w));
+    HWND console = Console(s);
+    ASSERT_NE(console, (HWND)NULL);
+    EXPECT_TRUE(WaitFor([&] { return IsDlgButtonChecked(s.w, 4025) == BST_CHECKED; }));
+    for (bool minimised : { true, false }) {
+        if (minimised)
+            PostMessageA(console, WM_SYSCOMMAND, SC_MINIMIZE, 0);
+        EXPECT_TRUE(WaitFor([&] { return (IsIconic(console) != FALSE) == minimised; })) << minimised;
+        SetForegroundWindow(s.w);
+        ASSERT_TRUE(WaitFor([&] { return p.Thread().hwndActive == s.w; }));
+        // Another click at the same point soon after would be a double-click, which closes nothing.
+        Sleep(GetDoubleClickTime());
+        p.ClickAt(at, Rect(s.w));
+        EXPECT_TRUE(WaitFor([&] { return !IsIconic(console) && GetForegroundWindow() == console; })) << minimised;
+    }
+
     // Pages seen while a button is held: they must keep moving.
     auto holdAndWatch = [&](DWORD ms) {
         std::vector<int> pages;
@@ -419,6 +336,8 @@ TEST(Input, WhileThePersonActsDuringARunTheRunGoesOnBeingWatched)
         return pages.size() >= 6 && std::is_sorted(pages.begin(), pages.end()) && pages.front() > 0 && pages.back() >= pages.front() + 10;
     };
     // The caption dragged by (40, 30) and held there for two seconds.
+    SetForegroundWindow(s.w);
+    ASSERT_TRUE(WaitFor([&] { return p.Thread().hwndActive == s.w; }));
     RECT before = Rect(s.w);
     POINT grip = { before.left + 40, CaptionRow(s.w) }, moved = { grip.x + 40, grip.y + 30 };
     p.Send({ Person::Mouse(grip) });
@@ -439,7 +358,6 @@ TEST(Input, WhileThePersonActsDuringARunTheRunGoesOnBeingWatched)
     p.Send({ Person::Mouse(arrow, MOUSEEVENTF_LEFTUP) });
 
     // Minimised with its own button, then restored as the taskbar restores it.
-    POINT at;
     ASSERT_TRUE(FramePoint(s.w, HTMINBUTTON, CaptionRow(s.w), &at));
     p.ClickAt(at, Rect(s.w));
     EXPECT_TRUE(WaitFor([&] { return IsIconic(s.w) != FALSE; }));
@@ -457,7 +375,8 @@ TEST(Input, WhileThePersonActsDuringARunTheRunGoesOnBeingWatched)
     // Painting what the person moved costs something, and under Wine it varies (seen: 40 to 260 ms more); a service
     // that spun while a loop held the thread for the four seconds would cost seconds more.
     EXPECT_LE(acted, alone + 500);
-    const std::string done = "XC3SProg done.\r\ntop.bit loaded into FPGA\r\n";
-    std::string box = ControlText(s.w, 4009);
-    EXPECT_EQ(box.substr(box.size() - std::min(box.size(), done.size())), done);
+    const std::string box = ControlText(s.w, 4009), hint = "XC3SProg is still working: Ctrl+C in the XC3SProg Console stops it.\r\n";
+    EXPECT_EQ(box.substr(box.rfind("XC3SProg processing.")),
+              "XC3SProg processing.\r\n" + hint + "XC3SProg done.\r\ntop.bit loaded into FPGA\r\n");
+    EXPECT_TRUE(s.WaitForExit(0) == STILL_ACTIVE && IsWindowVisible(console));
 }

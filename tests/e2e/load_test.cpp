@@ -24,7 +24,6 @@ TEST(Load, EachBranchRunsItsCommandLinesFromTheProgramDirectoryAndReports)
          waitX + kRun + kRun + "External Flash loaded.\r\n" + kRun},
         {"fpga from flash", "", "", 4013, false, true, {"-R"}, kRun + "Flash loaded into FPGA\r\n"},
         {"no tool", "xc3sprog.exe", "", 4012, false, false, {}, "XC3SProg processing.\r\nRun XC3SProg failed!\r\nIO Error\r\n"},
-        {"tool fails", "", "ExitCode=3\r\n", 4012, false, false, {"<file>"}, failed + "3.\r\nIO Error\r\n"},
         // A failed step ends the Load: no write through whatever the FPGA held before, no boot from a half-written flash.
         {"helper fails", "", "FailWhen=xc3s400an\r\n", 4014, true, false, {"xc3s400an.bit:w"}, waitI + failed + "1.\r\nIO Error\r\n"},
         {"write fails", "", "[When1]\r\nMatch=-I\r\nExitCode=3\r\n", 4013, true, false, {"vlrext.bit:w", "-I <file>"},
