@@ -20,6 +20,26 @@ using namespace testing_support;
 static const char kAdvice[] = "Devices found: 0\r\n\r\nMake sure your Vellora card is powered on "
                               "\r\nand the USB cable is connected to it and to the PC.\r\nThen press the Refresh button.";
 static const BOOL kClassRegistered = RegisterLoaderClass(GetModuleHandleA(NULL));  // the Main window's template names it
+static std::string Tail(const std::string& text, size_t n) { return text.substr(text.size() - std::min(text.size(), n)); }
+static RECT Rect(HWND w) { RECT r; GetWindowRect(w, &r); return r; }
+static int Width(HWND w) { return Rect(w).right - Rect(w).left; }
+// "left,top", and with withSize, " widthxheight".
+static std::string Place(HWND w, bool withSize = false)
+{
+    RECT r = Rect(w);
+    std::string size = " " + std::to_string(r.right - r.left) + "x" + std::to_string(r.bottom - r.top);
+    return std::to_string(r.left) + "," + std::to_string(r.top) + (withSize ? size : "");
+}
+// A device context of the box with its font selected, and the height of a line in that font.
+static HDC FontDC(HWND box) { HDC dc = GetDC(box); SelectObject(dc, (HFONT)SendMessageA(box, WM_GETFONT, 0, 0)); return dc; }
+static int LineHeight(HWND box)
+{
+    HDC dc = FontDC(box);
+    TEXTMETRICA metrics;
+    GetTextMetricsA(dc, &metrics);
+    ReleaseDC(box, dc);
+    return metrics.tmHeight;
+}
 
 // For its scope, the loader code linked into this test reaches the platform function name through standIn:
 // its import slots are rewritten, and original receives what they held.
@@ -37,9 +57,11 @@ struct MainWindow : ::testing::Test {
 
     void SetUp() override { SetEnvironmentVariableA("STANDIN_DIR", dir.c_str()); ConfigureCables(dir, 1, { "Cable A" }); }
     void TearDown() override { DestroyWindow(window); ResetLoaderState(); g_logRealloc = realloc; }
-    // A fresh Main window on a fresh state, as at the start of a run.
-    void Open()
+    // A fresh Main window on a fresh state, as at the start of a run; withBitstream: with top.bit chosen.
+    void Open(bool withBitstream = false)
     {
+        if (withBitstream)
+            WriteFileText(dir + "top.bit", "bits");
         DestroyWindow(window);
         ResetLoaderState();
         g_state.instance = GetModuleHandleA(NULL);
@@ -47,20 +69,18 @@ struct MainWindow : ::testing::Test {
         lstrcpyA(g_state.settingsPath, ini.c_str());
         window = CreateDialogParamA(g_state.instance, MAKEINTRESOURCEA(IDD_MAIN), NULL, MainDialogProc, 0);
         ASSERT_NE(window, (HWND)NULL);
-    }
-    RECT Rect(HWND w) { RECT r; GetWindowRect(w, &r); return r; }
-    // A fresh Main window with the bitstream top.bit chosen.
-    void OpenWithBitstream()
-    {
-        WriteFileText(dir + "top.bit", "bits");
-        Open();
-        SetDlgItemTextA(window, IDC_BITSTREAM_COMBO, (dir + "top.bit").c_str());
+        if (withBitstream)
+            SetDlgItemTextA(window, IDC_BITSTREAM_COMBO, (dir + "top.bit").c_str());
     }
     // The status box's last characters, as many as end has.
-    std::string StatusEnd(const std::string& end)
+    std::string StatusEnd(const std::string& end) { return Tail(ControlText(window, IDC_STATUS), end.size()); }
+    // One digit per control: whether it is checked, or with enabled, whether it is enabled.
+    std::string States(std::initializer_list<int> ids, bool enabled = false)
     {
-        std::string box = ControlText(window, IDC_STATUS);
-        return box.substr(box.size() - std::min(box.size(), end.size()));
+        std::string states;
+        for (int id : ids)
+            states += std::to_string(enabled ? IsControlEnabled(window, id) : IsDlgButtonChecked(window, id));
+        return states;
     }
     // The status box, the log's capacity and whether Load and Read are enabled.
     std::string Status() { return ControlText(window, IDC_STATUS) + "|" + std::to_string(g_state.logCapacity) +
@@ -69,8 +89,7 @@ struct MainWindow : ::testing::Test {
     int Picture()  // the one visible picture; -1 when several are visible
     {
         int shown = 0;
-        for (int id : { 4015, 4017, 4018, 4019, 4032, 4033 })
-            shown = IsControlVisible(window, id) ? (shown ? -1 : id) : shown;
+        for (int id : { 4015, 4017, 4018, 4019, 4032, 4033 }) shown = IsControlVisible(window, id) ? (shown ? -1 : id) : shown;
         return shown;
     }
     // Recent-file entries 1 to 6 from the Settings file, then the combo box's rows.
@@ -91,11 +110,8 @@ TEST_F(MainWindow, InitialisationRestoresControlsAndSettings)
                        "Load_FPGA_after_loading_Flash=TRUE\xAD\r\nLoad_FPGA_after_reading_Flash=TRUE\r\n");
     Open();
     // The position (a junk X counts as 0), the box, the radios and check boxes: only the exact bytes "TRUE" set one.
-    std::string seen = std::to_string(Rect(window).left) + "," + std::to_string(Rect(window).top) + " " +
-                       ControlText(window, IDC_BITSTREAM_COMBO) + " ";
-    for (int id : { 4012, 4013, 4014, 4023, 4024, 4026, 4027 })
-        seen += std::to_string(IsDlgButtonChecked(window, id));
-    EXPECT_EQ(seen, "0,7 C:\\last.bit 1001001");
+    EXPECT_EQ(Place(window) + " " + ControlText(window, IDC_BITSTREAM_COMBO) + " " + States({ 4012, 4013, 4014, 4023, 4024, 4026, 4027 }),
+              "0,7 C:\\last.bit 1001001");
     Click(window, 4027);
     std::string stored = IniValues(ini, {"Advanced/Load_FPGA_after_reading_Flash"});
     Click(window, 4027);
@@ -105,7 +121,7 @@ TEST_F(MainWindow, InitialisationRestoresControlsAndSettings)
     HWND full = CreateDialogParamA(g_state.instance, MAKEINTRESOURCEA(IDD_MAIN), NULL, MainDialogProc, 0);
     std::string narrowedBy;  // at the start, after "Advanced >>" and after a second click
     for (int i = 0; i < 3; ++i, Click(window, IDC_ADVANCED))
-        narrowedBy += std::to_string(Rect(full).right - Rect(full).left - Rect(window).right + Rect(window).left) + " ";
+        narrowedBy += std::to_string(Width(full) - Width(window)) + " ";
     EXPECT_EQ(narrowedBy, "300 0 300 ");
     DestroyWindow(full);
 }
@@ -183,9 +199,7 @@ TEST_F(MainWindow, PicturesFollowTheControls)
     std::string seen = std::to_string(Picture());  // after each click: the picture, whether the Load inputs are enabled
     for (int click : { 4013, 4014, 4016, 4024, 4023, 4016, 4012 }) {
         Click(window, click);
-        seen += " " + std::to_string(Picture()) + ":";
-        for (int id : { 4003, 4004, 4012, 4013, 4014 })
-            seen += std::to_string(IsControlEnabled(window, id));
+        seen += " " + std::to_string(Picture()) + ":" + States({ 4003, 4004, 4012, 4013, 4014 }, true);
     }
     EXPECT_EQ(seen, "4015 4019:11111 4018:11111 4017:00000 4033:00000 4032:00000 4018:11111 4015:11111");
     // Points from the panel's own rectangles: the empty foot of the Advanced group, once in view,
@@ -209,10 +223,7 @@ TEST_F(MainWindow, PicturesFollowTheControls)
         Click(window, 4024);
         ConfigureCables(dir, cables, { "Cable A", "Cable B" });
         Command(window, IDC_REFRESH);
-        std::string radios;
-        for (int id : { 4012, 4013, 4014, 4023, 4024 })
-            radios += std::to_string(IsDlgButtonChecked(window, id));
-        EXPECT_EQ(radios + " " + std::to_string(Picture()) + " " + Status(), "10010 4015 " +
+        EXPECT_EQ(States({ 4012, 4013, 4014, 4023, 4024 }) + " " + std::to_string(Picture()) + " " + Status(), "10010 4015 " +
                   (cables ? "Devices found: 2\r\nDevice name: Cable A\r\nDevice name: Cable B|600LR" : kAdvice + std::string("|400--")));
     }
 }
@@ -234,13 +245,7 @@ static bool LastLineInView()
 {
     LRESULT at = SendMessageA(g_box, EM_POSFROMCHAR, strlen(g_state.logBuffer) - 3, 0);
     RECT client;
-    GetClientRect(g_box, &client);
-    TEXTMETRICA font;
-    HDC dc = GetDC(g_box);
-    SelectObject(dc, (HFONT)SendMessageA(g_box, WM_GETFONT, 0, 0));
-    GetTextMetricsA(dc, &font);
-    ReleaseDC(g_box, dc);
-    return at != -1 && (short)HIWORD(at) >= 0 && (short)HIWORD(at) + font.tmHeight <= client.bottom;
+    return at != -1 && GetClientRect(g_box, &client) && (short)HIWORD(at) >= 0 && (short)HIWORD(at) + LineHeight(g_box) <= client.bottom;
 }
 static std::string Shown()
 {
@@ -290,18 +295,14 @@ TEST_F(MainWindow, LoadAndReadPauseOnlyAfterStartedRunsAndTheWindowShowsItsState
     g_box = GetDlgItem(window, IDC_STATUS);
     // An inheritable handle of this process, above the few that the tool opens itself: the tool must not get it.
     std::vector<HANDLE> filler(300);
-    for (HANDLE& h : filler)
-        h = CreateEventA(NULL, FALSE, FALSE, NULL);
     SECURITY_ATTRIBUTES inheritable = { sizeof inheritable, NULL, TRUE };
+    for (HANDLE& h : filler) h = CreateEventA(NULL, FALSE, FALSE, NULL);
     HANDLE probe = CreateEventA(&inheritable, FALSE, FALSE, NULL);
-    for (HANDLE h : filler)
-        CloseHandle(h);
+    for (HANDLE h : filler) CloseHandle(h);
     SetEnvironmentVariableA("STANDIN_PROBE_HANDLE", std::to_string((ULONG_PTR)probe).c_str());
     StandIn start("CreateProcessA", (void*)RecordStart, (void**)&g_createProcess), pause("Sleep", (void*)RecordPause, (void**)&g_sleep);
     for (const auto& c : cases) {
-        g_events.clear();
-        g_refused = c.refuse;
-        g_starter = c.command;
+        g_events.clear(), g_refused = c.refuse, g_starter = c.command;
         Click(window, c.destination);
         CheckDlgButton(window, IDC_LOAD_AFTER_FLASH, c.fpgaAfter);
         SetDlgItemTextA(window, IDC_BITSTREAM_COMBO, (dir + "top.bit").c_str());
@@ -337,10 +338,8 @@ TEST(AboutBox, EachLineOfTheTextFitsOneLineOfItsBox)
     HWND box = GetDlgItem(about, IDC_ABOUT_TEXT);
     RECT client, all;
     GetClientRect(box, &client);
-    HDC dc = GetDC(box);
-    SelectObject(dc, (HFONT)SendMessageA(box, WM_GETFONT, 0, 0));
-    TEXTMETRICA metrics;
-    GetTextMetricsA(dc, &metrics);
+    int lineHeight = LineHeight(box);
+    HDC dc = FontDC(box);
     std::string text = WindowText(box), widths;
     all = client;
     DrawTextA(dc, text.c_str(), -1, &all, DT_CALCRECT | DT_WORDBREAK | DT_CENTER);
@@ -353,7 +352,7 @@ TEST(AboutBox, EachLineOfTheTextFitsOneLineOfItsBox)
     ReleaseDC(box, dc);
     DestroyWindow(about);
     EXPECT_EQ(widths, "");
-    EXPECT_TRUE(all.bottom - all.top == 7 * metrics.tmHeight && all.bottom <= client.bottom) << all.bottom << " " << client.bottom;
+    EXPECT_TRUE(all.bottom - all.top == 7 * lineHeight && all.bottom <= client.bottom) << all.bottom << " " << client.bottom;
 }
 
 // Stand-ins for the Open dialog: the first refuses its starting name, as the platform's dialog refuses a
@@ -396,7 +395,7 @@ static HANDLE WINAPI NoEvent(LPSECURITY_ATTRIBUTES, BOOL, BOOL, LPCSTR) { return
 TEST_F(MainWindow, ALoadWhoseToolOutputCannotBeReadStillEnds)
 {
     ConfigureTool(dir, "FloodBytes=4194304\r\n");
-    OpenWithBitstream();
+    Open(true);
     {
         StandIn noEvent("CreateEventA", (void*)NoEvent);
         Command(window, IDC_LOAD);
@@ -449,15 +448,13 @@ TEST_F(MainWindow, TheRunIsWatchedWithWindows7sWaitAndWithAWaitThatAlwaysFails)
 {
     ASSERT_TRUE(kWindows7Wait);
     ConfigureTool(dir, "Stdout=Verify failed\\r\\n\r\nProgress=\\t\\t\\tWriting data page #/1000 at flash page #\r\nSteps=1000\r\nStepMs=1\r\n");
-    OpenWithBitstream();
+    Open(true);
     g_box = GetDlgItem(window, IDC_STATUS);
     StandIn executionState("SetThreadExecutionState", (void*)RecordExecutionState, (void**)&g_setExecutionState);
     for (bool everyWaitFails : { false, true }) {
         SCOPED_TRACE(everyWaitFails ? "every wait fails" : "Windows 7's wait");
-        g_everyWaitFails = everyWaitFails;
-        g_waits = g_refusedWaits = 0;
+        g_everyWaitFails = everyWaitFails, g_waits = g_refusedWaits = 0, g_sleepAllowedDuringRun = false;
         g_pages.clear();
-        g_sleepAllowedDuringRun = false;
         UINT_PTR timer = SetTimer(NULL, 0, 50, NotePage);
         DWORD started = GetTickCount();
         Command(window, IDC_LOAD);
@@ -469,8 +466,8 @@ TEST_F(MainWindow, TheRunIsWatchedWithWindows7sWaitAndWithAWaitThatAlwaysFails)
             << g_waits << " " << g_refusedWaits << " in " << elapsed << " ms";
         const std::string said = "XC3SProg failed: Verify failed\r\nIO Error\r\n";
         EXPECT_EQ(StatusEnd(said), said);
-        std::string shown = WindowText(GetDlgItem(g_state.consoleWindow, IDC_CONSOLE_TEXT)), end = "Verify failed\r\n   Writing data page 1000/1000 at flash page 1000\r\nDone, exit code 0\r\n";
-        EXPECT_EQ(shown.substr(shown.size() - std::min(shown.size(), end.size())), end);
+        const std::string end = "Verify failed\r\n   Writing data page 1000/1000 at flash page 1000\r\nDone, exit code 0\r\n";
+        EXPECT_EQ(Tail(WindowText(GetDlgItem(g_state.consoleWindow, IDC_CONSOLE_TEXT)), end.size()), end);
         EXPECT_TRUE(!g_sleepAllowedDuringRun && g_executionState == ES_CONTINUOUS);
     }
     g_everyWaitFails = false;
@@ -487,15 +484,13 @@ static int WINAPI AnswerQuestion(HWND owner, LPCSTR text, LPCSTR, UINT type)
                           ((type & (MB_TYPEMASK | MB_DEFMASK)) == (MB_YESNO | MB_DEFBUTTON2) ? "" : " (not Yes/No, No the default)"));
     return g_answer;
 }
+static void CtrlDown(bool down) { BYTE keys[256]; GetKeyboardState(keys); keys[VK_CONTROL] = down ? 0x80 : 0; SetKeyboardState(keys); }
 static void CALLBACK HoldCtrlCThenPressCtrlBreak(HWND, UINT, UINT_PTR timer, DWORD)
 {
     KillTimer(NULL, timer);
     HWND text = g_state.consoleTextBox;
     g_console = g_state.consoleWindow;
-    BYTE keys[256];
-    GetKeyboardState(keys);
-    keys[VK_CONTROL] = 0x80;
-    SetKeyboardState(keys);
+    CtrlDown(true);
     g_answer = IDNO;
     SendMessageA(text, WM_KEYDOWN, 'C', 1);
     for (int i = 0; i < 3; ++i)
@@ -503,14 +498,13 @@ static void CALLBACK HoldCtrlCThenPressCtrlBreak(HWND, UINT, UINT_PTR timer, DWO
     SendMessageA(text, WM_KEYUP, 'C', 0xC0000001);
     g_answer = IDYES;
     SendMessageA(text, WM_KEYDOWN, VK_CANCEL, 1);
-    keys[VK_CONTROL] = 0;
-    SetKeyboardState(keys);
+    CtrlDown(false);
 }
 
 TEST_F(MainWindow, CtrlCHeldDownInTheConsoleAsksOnceAndOnlyYesStopsTheTool)
 {
     ConfigureTool(dir, "WaitMs=3000\r\n");
-    OpenWithBitstream();
+    Open(true);
     Click(window, IDC_SHOW_CONSOLE);
     g_questions.clear();
     {
@@ -566,7 +560,7 @@ TEST_F(MainWindow, InAJobTheToolLeavesItWhereAllowedToJoinItsOwnAndRunsWithoutOn
         { true, 0, false, "start, join refused" },
         { true, JOB_OBJECT_LIMIT_BREAKAWAY_OK, true, "start+breakaway refused, start, join refused" },
     };
-    OpenWithBitstream();
+    Open(true);
     const std::string done = "XC3SProg done.\r\ntop.bit loaded into FPGA\r\n";
     StandIn inJob("IsProcessInJob", (void*)PretendInJob), limits("QueryInformationJobObject", (void*)PretendJobLimits),
         start("CreateProcessA", (void*)StartInJob, (void**)&g_createProcess),
@@ -586,7 +580,7 @@ TEST_F(MainWindow, ConsoleWindowHoldsAllTheToolPrintedAndStaysWhereThePersonLeft
 {
     WriteFileText(ini, "[DlgPosition]\r\nX=100\r\nY=50\r\n");
     ConfigureTool(dir, "Progress=\\t\\t\\tWriting data page #/3 at flash page #\r\nSteps=3\r\n");
-    OpenWithBitstream();
+    Open(true);
     Command(window, IDC_LOAD);
     HWND console = FindWindowA("VLR_ConsoleClass", NULL), text = GetDlgItem(console, IDC_CONSOLE_TEXT);
     ASSERT_NE(text, (HWND)NULL);
@@ -598,9 +592,7 @@ TEST_F(MainWindow, ConsoleWindowHoldsAllTheToolPrintedAndStaysWhereThePersonLeft
                 shown.find("page 1/3") == std::string::npos && shown.find("page 2/3") == std::string::npos) << shown;
 
     Click(window, IDC_SHOW_CONSOLE);
-    RECT r = Rect(console);
-    EXPECT_EQ(std::to_string(r.left) + "," + std::to_string(r.top) + " " + std::to_string(r.right - r.left) + "x" +
-              std::to_string(r.bottom - r.top) + " " + std::to_string(IsWindowVisible(console)) + " " + WindowText(console),
+    EXPECT_EQ(Place(console, true) + " " + std::to_string(IsWindowVisible(console)) + " " + WindowText(console),
               "730,50 740x488 1 XC3SProg Console");
     // A window of its own, with a taskbar button: top-level and without owner.
     EXPECT_TRUE(GetWindow(console, GW_OWNER) == NULL && GetParent(console) == NULL &&
@@ -612,22 +604,19 @@ TEST_F(MainWindow, ConsoleWindowHoldsAllTheToolPrintedAndStaysWhereThePersonLeft
         closeButton ? (void)SendMessageA(console, WM_SYSCOMMAND, SC_CLOSE, 0) : Click(window, IDC_SHOW_CONSOLE);
         states += std::to_string(IsWindowVisible(console)) + std::to_string(IsDlgButtonChecked(window, IDC_SHOW_CONSOLE));
     }
-    r = Rect(console);
-    EXPECT_EQ(states + " " + std::to_string(r.left) + "," + std::to_string(r.top) + " " +
-              std::to_string(r.right - r.left) + "x" + std::to_string(r.bottom - r.top), "00110011 200,300 600x400");
+    EXPECT_EQ(states + " " + Place(console, true), "00110011 200,300 600x400");
 
     // A flood leaves the latest lines, the kept 5,000 and the current one, and never clears earlier runs'.
     ConfigureTool(dir, "FloodBytes=1000000\r\nFloodLine=8\r\n");
     Command(window, IDC_LOAD);
     shown = WindowText(text);
     EXPECT_EQ(SendMessageA(text, EM_GETLINECOUNT, 0, 0), 5001);
-    EXPECT_EQ(shown.substr(0, 20) + "|" + shown.substr(shown.size() - 29), "xxxxxxxx\r\nxxxxxxxx\r\n|xxxxxxxx\r\nDone, exit code 0\r\n");
+    EXPECT_EQ(shown.substr(0, 20) + "|" + Tail(shown, 29), "xxxxxxxx\r\nxxxxxxxx\r\n|xxxxxxxx\r\nDone, exit code 0\r\n");
 
     // Scrolled back to read, the person keeps the same lines in view while output comes and old lines go;
     // at the end again, the view follows the output.
     std::string numbered;
-    for (int i = 0; i < 40; ++i)
-        numbered += "line " + std::to_string(i) + "\\r\\n";
+    for (int i = 0; i < 40; ++i) numbered += "line " + std::to_string(i) + "\\r\\n";
     ConfigureTool(dir, "Stdout=" + numbered + "\r\n");
     Command(window, IDC_LOAD);
     auto firstVisibleLine = [&] {
@@ -644,18 +633,15 @@ TEST_F(MainWindow, ConsoleWindowHoldsAllTheToolPrintedAndStaysWhereThePersonLeft
     EXPECT_EQ(firstVisibleLine(), readHere);
     SendMessageA(text, WM_VSCROLL, SB_BOTTOM, 0);
     Command(window, IDC_LOAD);
-    SCROLLINFO bar = {};
-    bar.cbSize = sizeof bar;
-    bar.fMask = SIF_ALL;
+    SCROLLINFO bar = { sizeof bar, SIF_ALL };
     EXPECT_TRUE(GetScrollInfo(text, SB_VERT, &bar) && bar.nPos + (int)bar.nPage > bar.nMax) << bar.nPos << " " << bar.nPage << " " << bar.nMax;
 
     // Beside a Main window at the work area's right edge its caption would be out of reach: it opens as close
     // as fits, at the edge.
     MONITORINFO m = { sizeof m };
     GetMonitorInfoA(MonitorFromWindow(window, MONITOR_DEFAULTTOPRIMARY), &m);
-    WriteFileText(ini, "[DlgPosition]\r\nX=" + std::to_string(m.rcWork.right - (Rect(window).right - Rect(window).left)) + "\r\nY=50\r\n");
+    WriteFileText(ini, "[DlgPosition]\r\nX=" + std::to_string(m.rcWork.right - Width(window)) + "\r\nY=50\r\n");
     Open();
     Click(window, IDC_SHOW_CONSOLE);
-    r = Rect(g_state.consoleWindow);
-    EXPECT_EQ(std::to_string(r.left) + "," + std::to_string(r.top), std::to_string(m.rcWork.right - 740) + ",50");
+    EXPECT_EQ(Place(g_state.consoleWindow), std::to_string(m.rcWork.right - 740) + ",50");
 }
