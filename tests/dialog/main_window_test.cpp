@@ -92,14 +92,15 @@ struct MainWindow : ::testing::Test {
         for (int id : { 4015, 4017, 4018, 4019, 4032, 4033 }) shown = IsControlVisible(window, id) ? (shown ? -1 : id) : shown;
         return shown;
     }
+    // Row i of the Recent-file list, or "|" when it has no such row.
+    std::string Row(int i)
+    { char row[PATH_CAPACITY]; return SendDlgItemMessageA(window, IDC_BITSTREAM_COMBO, CB_GETLBTEXT, i, (LPARAM)row) >= 0 ? row : "|"; }
     // Recent-file entries 1 to 6 from the Settings file, then the combo box's rows.
     std::string Entries()
     {
         std::string list = IniValues(ini, {"Files/DDList#1", "Files/DDList#2", "Files/DDList#3", "Files/DDList#4",
                                            "Files/DDList#5", "Files/DDList#6"}) + " -> ";
-        char row[PATH_CAPACITY];
-        for (int i = 0; SendDlgItemMessageA(window, IDC_BITSTREAM_COMBO, CB_GETLBTEXT, i, (LPARAM)row) >= 0; ++i)
-            list += (i ? "," : "") + std::string(row);
+        for (int i = 0; Row(i) != "|"; ++i) list += (i ? "," : "") + Row(i);
         return list;
     }
 };
@@ -308,9 +309,7 @@ TEST_F(MainWindow, LoadAndReadPauseOnlyAfterStartedRunsAndTheWindowShowsItsState
         SetDlgItemTextA(window, IDC_BITSTREAM_COMBO, (dir + "top.bit").c_str());
         Command(window, c.command);
         EXPECT_EQ(g_events, c.events) << c.log;
-        char recent[PATH_CAPACITY] = "";  // the drop-down list offers the file just loaded first
-        SendDlgItemMessageA(window, IDC_BITSTREAM_COMBO, CB_GETLBTEXT, 0, (LPARAM)recent);
-        EXPECT_EQ(recent, dir + "top.bit");
+        EXPECT_EQ(Row(0), dir + "top.bit");  // the drop-down list offers the file just loaded first
         // At the end the box holds the whole log and shows its last line, its caret at the start as a whole-text
         // show leaves it, though only the new text was handed over.
         std::string box = WindowText(g_box);
@@ -379,10 +378,8 @@ TEST_F(MainWindow, ChooserThatRefusesItsStartingNameOpensAgainWithoutOne)
 {
     WriteFileText(ini, "[Files]\r\nLastFile=C:\\designs\\\r\n");  // a folder, which a Load accepts and records
     Open();
-    {
-        StandIn dialog("GetProcAddress", (void*)DialogStandIns, (void**)&g_getProcAddress);
-        Command(window, IDC_BROWSE);
-    }
+    StandIn dialog("GetProcAddress", (void*)DialogStandIns, (void**)&g_getProcAddress);
+    Command(window, IDC_BROWSE);
     EXPECT_EQ(g_offered, std::vector<std::string>({ "C:\\designs\\", "" }));
     EXPECT_EQ(ControlText(window, IDC_BITSTREAM_COMBO) + "|" + IniValues(ini, {"Files/LastFile", "Files/LastFileTitle", "Files/DDList#1"}),
               "C:\\chosen\\picked.bit|C:\\chosen\\picked.bit|picked.bit|C:\\chosen\\picked.bit");
@@ -396,10 +393,8 @@ TEST_F(MainWindow, ALoadWhoseToolOutputCannotBeReadStillEnds)
 {
     ConfigureTool(dir, "FloodBytes=4194304\r\n");
     Open(true);
-    {
-        StandIn noEvent("CreateEventA", (void*)NoEvent);
-        Command(window, IDC_LOAD);
-    }
+    StandIn noEvent("CreateEventA", (void*)NoEvent);
+    Command(window, IDC_LOAD);
     std::vector<ToolCall> calls = ReadToolCalls(dir);
     EXPECT_TRUE(calls.size() == 1 && calls[0].endMs - calls[0].startMs < 20000);
 }
@@ -412,13 +407,10 @@ static int g_waits, g_refusedWaits;
 static bool g_everyWaitFails;
 static DWORD WINAPI Windows7Wait(DWORD count, const HANDLE* handles, DWORD ms, DWORD wake, DWORD flags)
 {
-    ++g_waits;
-    if (g_everyWaitFails || (wake & ~0x05FFu) != 0 || (flags & ~0x7u) != 0) {
-        ++g_refusedWaits;
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return WAIT_FAILED;
-    }
-    return g_msgWait(count, handles, ms, wake, flags);
+    bool refuse = g_everyWaitFails || (wake & ~0x05FFu) != 0 || (flags & ~0x7u) != 0;
+    ++g_waits, g_refusedWaits += refuse;
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return refuse ? WAIT_FAILED : g_msgWait(count, handles, ms, wake, flags);
 }
 static const bool kWindows7Wait =
     SwapImport(NULL, "MsgWaitForMultipleObjectsEx", 0, (void*)Windows7Wait, (void**)&g_msgWait) == 0 && g_msgWait != NULL;
@@ -437,40 +429,6 @@ static void CALLBACK NotePage(HWND, UINT, UINT_PTR, DWORD)
     if (at != std::string::npos && (g_pages.empty() || g_pages.back() != atoi(box.c_str() + at + 18)))
         g_pages.push_back(atoi(box.c_str() + at + 18));
     g_sleepAllowedDuringRun |= g_executionState != (ES_CONTINUOUS | ES_SYSTEM_REQUIRED);
-}
-
-// With Windows 7's wait, and with a wait that always fails, the run is watched alike: the window takes its
-// messages, the progress moves on, the output reaches the XC3SProg Console and a failure the tool only prints
-// fails the run. The PC is kept from sleeping until the command ends. The tool shows its progress a few bytes
-// at a time, as the real one does in a flash write: that wakes the run at most a hundred times a second, not
-// at every write.
-TEST_F(MainWindow, TheRunIsWatchedWithWindows7sWaitAndWithAWaitThatAlwaysFails)
-{
-    ASSERT_TRUE(kWindows7Wait);
-    ConfigureTool(dir, "Stdout=Verify failed\\r\\n\r\nProgress=\\t\\t\\tWriting data page #/1000 at flash page #\r\nSteps=1000\r\nStepMs=1\r\n");
-    Open(true);
-    g_box = GetDlgItem(window, IDC_STATUS);
-    StandIn executionState("SetThreadExecutionState", (void*)RecordExecutionState, (void**)&g_setExecutionState);
-    for (bool everyWaitFails : { false, true }) {
-        SCOPED_TRACE(everyWaitFails ? "every wait fails" : "Windows 7's wait");
-        g_everyWaitFails = everyWaitFails, g_waits = g_refusedWaits = 0, g_sleepAllowedDuringRun = false;
-        g_pages.clear();
-        UINT_PTR timer = SetTimer(NULL, 0, 50, NotePage);
-        DWORD started = GetTickCount();
-        Command(window, IDC_LOAD);
-        DWORD elapsed = GetTickCount() - started;
-        KillTimer(NULL, timer);
-        EXPECT_TRUE(g_pages.size() >= 5 && std::is_sorted(g_pages.begin(), g_pages.end()) && g_pages.back() <= 1000)
-            << testing::PrintToString(g_pages);
-        EXPECT_TRUE(g_waits > 0 && g_waits <= (int)(elapsed / 10 + 10) && g_refusedWaits == (everyWaitFails ? g_waits : 0))
-            << g_waits << " " << g_refusedWaits << " in " << elapsed << " ms";
-        const std::string said = "XC3SProg failed: Verify failed\r\nIO Error\r\n";
-        EXPECT_EQ(StatusEnd(said), said);
-        const std::string end = "Verify failed\r\n   Writing data page 1000/1000 at flash page 1000\r\nDone, exit code 0\r\n";
-        EXPECT_EQ(Tail(WindowText(GetDlgItem(g_state.consoleWindow, IDC_CONSOLE_TEXT)), end.size()), end);
-        EXPECT_TRUE(!g_sleepAllowedDuringRun && g_executionState == ES_CONTINUOUS);
-    }
-    g_everyWaitFails = false;
 }
 
 // Keys in the XC3SProg Console as Windows delivers them during a run, a Ctrl+C held down among them: its repeats
@@ -501,17 +459,43 @@ static void CALLBACK HoldCtrlCThenPressCtrlBreak(HWND, UINT, UINT_PTR timer, DWO
     CtrlDown(false);
 }
 
-TEST_F(MainWindow, CtrlCHeldDownInTheConsoleAsksOnceAndOnlyYesStopsTheTool)
+// With Windows 7's wait, and with a wait that always fails, the run is watched alike: the window takes its
+// messages, the progress moves on, the output reaches the XC3SProg Console and a failure the tool only prints
+// fails the run. The PC is kept from sleeping until the command ends. The tool shows its progress a few bytes
+// at a time, as the real one does in a flash write: that wakes the run at most a hundred times a second, not
+// at every write.
+TEST_F(MainWindow, TheRunIsWatchedWithWindows7sWaitOrAFailingOneAndStopsOnlyOnAYesInTheConsole)
 {
-    ConfigureTool(dir, "WaitMs=3000\r\n");
+    ASSERT_TRUE(kWindows7Wait);
+    ConfigureTool(dir, "Stdout=Verify failed\\r\\n\r\nProgress=\\t\\t\\tWriting data page #/1000 at flash page #\r\nSteps=1000\r\nStepMs=1\r\n");
     Open(true);
-    Click(window, IDC_SHOW_CONSOLE);
-    g_questions.clear();
-    {
-        StandIn question("MessageBoxA", (void*)AnswerQuestion);
-        SetTimer(NULL, 0, 500, HoldCtrlCThenPressCtrlBreak);
+    g_box = GetDlgItem(window, IDC_STATUS);
+    StandIn executionState("SetThreadExecutionState", (void*)RecordExecutionState, (void**)&g_setExecutionState);
+    const std::string said = "XC3SProg failed: Verify failed\r\nIO Error\r\n",
+                      end = "Verify failed\r\n   Writing data page 1000/1000 at flash page 1000\r\nDone, exit code 0\r\n";
+    for (bool everyWaitFails : { false, true }) {
+        SCOPED_TRACE(everyWaitFails ? "every wait fails" : "Windows 7's wait");
+        g_everyWaitFails = everyWaitFails, g_waits = g_refusedWaits = 0, g_sleepAllowedDuringRun = false;
+        g_pages.clear();
+        UINT_PTR timer = SetTimer(NULL, 0, 50, NotePage);
+        DWORD started = GetTickCount();
         Command(window, IDC_LOAD);
+        DWORD elapsed = GetTickCount() - started;
+        KillTimer(NULL, timer);
+        EXPECT_TRUE(g_pages.size() >= 5 && std::is_sorted(g_pages.begin(), g_pages.end()) && g_pages.back() <= 1000)
+            << testing::PrintToString(g_pages);
+        EXPECT_TRUE(g_waits > 0 && g_waits <= (int)(elapsed / 10 + 10) && g_refusedWaits == (everyWaitFails ? g_waits : 0))
+            << g_waits << " " << g_refusedWaits << " in " << elapsed << " ms";
+        EXPECT_EQ(StatusEnd(said) + "|" + Tail(WindowText(g_state.consoleTextBox), end.size()), said + "|" + end);
+        EXPECT_TRUE(!g_sleepAllowedDuringRun && g_executionState == ES_CONTINUOUS);
     }
+    // Ctrl+C held down in the XC3SProg Console asks once, and only a Yes stops the tool.
+    g_everyWaitFails = false;
+    ConfigureTool(dir, "WaitMs=3000\r\n");
+    Click(window, IDC_SHOW_CONSOLE);
+    StandIn question("MessageBoxA", (void*)AnswerQuestion);
+    SetTimer(NULL, 0, 500, HoldCtrlCThenPressCtrlBreak);
+    Command(window, IDC_LOAD);
     const std::string asked = "Stop XC3SProg now? A flash write that is cut off leaves the flash holding a broken image until "
                               "it is loaded again.";
     EXPECT_EQ(g_questions, std::vector<std::string>({ asked, asked }));
@@ -528,11 +512,10 @@ static std::string g_jobEvents;
 static BOOL WINAPI PretendInJob(HANDLE, HANDLE, PBOOL result) { *result = g_inJob; return TRUE; }
 static BOOL WINAPI PretendJobLimits(HANDLE job, JOBOBJECTINFOCLASS kind, LPVOID info, DWORD size, LPDWORD)
 {
-    if (job != NULL || kind != JobObjectExtendedLimitInformation || size != sizeof(JOBOBJECT_EXTENDED_LIMIT_INFORMATION))
-        return FALSE;
-    memset(info, 0, size);
-    ((JOBOBJECT_EXTENDED_LIMIT_INFORMATION*)info)->BasicLimitInformation.LimitFlags = g_jobLimits;
-    return TRUE;
+    bool asked = job == NULL && kind == JobObjectExtendedLimitInformation && size == sizeof(JOBOBJECT_EXTENDED_LIMIT_INFORMATION);
+    if (asked)
+        memset(info, 0, size), ((JOBOBJECT_EXTENDED_LIMIT_INFORMATION*)info)->BasicLimitInformation.LimitFlags = g_jobLimits;
+    return asked;
 }
 static BOOL WINAPI StartInJob(LPCSTR app, LPSTR line, LPSECURITY_ATTRIBUTES p, LPSECURITY_ATTRIBUTES t, BOOL inherit,
                               DWORD flags, LPVOID env, LPCSTR cwd, LPSTARTUPINFOA startup, LPPROCESS_INFORMATION info)
@@ -554,10 +537,8 @@ static BOOL WINAPI JoinAsWindows7(HANDLE job, HANDLE process)
 TEST_F(MainWindow, InAJobTheToolLeavesItWhereAllowedToJoinItsOwnAndRunsWithoutOneOtherwise)
 {
     const struct { bool inJob; DWORD limits; bool refuse; const char* events; } cases[] = {
-        { false, 0, false, "start, join" },
-        { true, JOB_OBJECT_LIMIT_BREAKAWAY_OK, false, "start+breakaway, join" },
-        { true, JOB_OBJECT_LIMIT_SILENT_BREAKAWAY_OK, false, "start, join" },
-        { true, 0, false, "start, join refused" },
+        { false, 0, false, "start, join" }, { true, JOB_OBJECT_LIMIT_BREAKAWAY_OK, false, "start+breakaway, join" },
+        { true, JOB_OBJECT_LIMIT_SILENT_BREAKAWAY_OK, false, "start, join" }, { true, 0, false, "start, join refused" },
         { true, JOB_OBJECT_LIMIT_BREAKAWAY_OK, true, "start+breakaway refused, start, join refused" },
     };
     Open(true);
