@@ -6,41 +6,60 @@
 
 #include "test_support.h"
 
-
 using namespace testing_support;
 
-// Opens the chooser, types a name into the Open dialog and presses OK or Cancel.
-// initial: where to put the name that the dialog offered at first.
-static void Choose(const Session& s, const std::string& typed, int button, std::string* initial = nullptr)
+// Opens the chooser, types a name into the Open dialog and presses OK or Cancel; returns the name it offered
+// at first.
+static std::string Choose(const Session& s, const std::string& typed, int button)
 {
     PostMessageA(s.w, WM_COMMAND, 4004, 0);
     HWND dialog = FindProcessWindow(s.process.dwProcessId, "#32770", 5000);
-    ASSERT_NE(dialog, (HWND)NULL);
-    EXPECT_EQ(WindowText(dialog), "Select file bitstream: ");
     // The file name field: edt1, or the edit inside cmb13 (a ComboBoxEx holding a ComboBox under Wine).
     HWND edit = GetDlgItem(dialog, 0x0480), combo = GetDlgItem(dialog, 0x047C);
     for (; edit == NULL && combo != NULL; combo = GetWindow(combo, GW_CHILD))
         edit = FindWindowExA(combo, NULL, "Edit", NULL);
-    ASSERT_NE(edit, (HWND)NULL);
-    if (initial)
-        *initial = WindowText(edit);
+    std::string offered = WindowText(edit);
+    EXPECT_TRUE(edit != NULL && WindowText(dialog) == "Select file bitstream: ") << WindowText(dialog);
     SendMessageA(edit, WM_SETTEXT, 0, (LPARAM)typed.c_str());
     PostMessageA(dialog, WM_COMMAND, button, 0);
-    ASSERT_TRUE(WaitFor([&] { return !IsWindow(dialog); }));
+    EXPECT_TRUE(WaitFor([&] { return !IsWindow(dialog); }));
     WindowText(s.w);  // the chooser has finished once the window answers again
+    return offered;
 }
 
-TEST(Advanced, ChooserRecordsTheChosenFileAndCancelChangesNothing)
+// The About box is modal, closes only on OK and leaves the settings alone; the chooser records the chosen file
+// and a Cancel changes nothing.
+TEST(Advanced, AboutBoxClosesOnlyOnOkAndChooserRecordsTheChosenFile)
 {
     Session s("adv-choose");
     ASSERT_TRUE(s.Start());
+    std::string settings = ReadFileText(s.ini);
+    auto openAbout = [&] { PostMessageA(s.w, WM_COMMAND, 4005, 0); return FindProcessWindow(s.process.dwProcessId, "#32770", 5000); };
+    HWND about = openAbout();
+    ASSERT_NE(about, (HWND)NULL);
+    std::string text = ControlText(about, 4001);  // seven lines, no break after the last
+    EXPECT_EQ(WindowText(about) + "|" + text.substr(0, 25) + std::to_string(std::count(text.begin(), text.end(), '\n')) +
+              text.substr(text.size() - 10), "About VLR Loader|VLR Loader\r\nVersion 1.0\r\n6and others");
+    // Modal, owned by the Main window, and without the system menu's close command.
+    EXPECT_TRUE(GetWindow(about, GW_OWNER) == s.w && !IsWindowEnabled(s.w) && !(GetWindowLongPtrA(about, GWL_STYLE) & WS_SYSMENU));
+    SendMessageA(about, WM_COMMAND, IDCANCEL, 0);  // Esc
+    SendMessageA(about, WM_CLOSE, 0, 0);
+    EXPECT_FALSE(WaitFor([&] { return !IsWindow(about); }, 500));
+    for (WPARAM key : { VK_RETURN, VK_SPACE }) {  // keys on the focused "OK", as the keyboard sends them
+        about = key == VK_RETURN ? about : openAbout();
+        PostMessageA(GetDlgItem(about, IDOK), WM_KEYDOWN, key, 1);
+        PostMessageA(GetDlgItem(about, IDOK), WM_KEYUP, key, 0xC0000001);
+        EXPECT_TRUE(WaitFor([&] { return !IsWindow(about); }) && IsWindowEnabled(s.w)) << key;
+    }
+    EXPECT_EQ(ReadFileText(s.ini), settings);
+
     const std::string design = s.dir + "design.bit", other = s.dir + "other.bit";
     // "other" too: Wine's dialog checks the typed name before adding the extension.
     for (const char* name : { "design.bit", "other.bit", "other" })
         WriteFileText(s.dir + name, "B");
-    std::string initial;  // the last file "INI not found!" is offered; a name typed into the box gives way
+    // The last file "INI not found!" is offered; a name typed into the box gives way.
     SetDlgItemTextA(s.w, 4003, "typed by hand.bit");
-    Choose(s, design, IDOK, &initial);
+    std::string initial = Choose(s, design, IDOK);
     EXPECT_EQ(initial + "|" + ControlText(s.w, 4003) + "|" + IniValues(s.ini, {"Files/LastFile", "Files/LastFileTitle", "Files/DDList#1"}),
               "INI not found!|" + design + "|" + design + "|design.bit|" + design);
     Choose(s, "other", IDOK);
@@ -57,8 +76,7 @@ static std::string Listing(const std::string& dir)
     WIN32_FIND_DATAA found;
     HANDLE search = FindFirstFileA((dir + "*").c_str(), &found);
     for (BOOL more = search != INVALID_HANDLE_VALUE; more; more = FindNextFileA(search, &found))
-        if (strncmp(found.cFileName, "xc3sprog-", 9) || !strstr(found.cFileName, ".log"))
-            names += std::string(found.cFileName) + "|";
+        names += !strncmp(found.cFileName, "xc3sprog-", 9) && strstr(found.cFileName, ".log") ? "" : std::string(found.cFileName) + "|";
     FindClose(search);
     return names;
 }
@@ -70,29 +88,26 @@ TEST(Advanced, ReadRunsTheToolInTheProgramDirectoryReportsTheOutcomeAndKeepsTheL
     const std::string ok = "XC3SProg processing.\r\nXC3SProg done.\r\n", tool = " xc3sprog.exe -c ftdi -v ";
     const std::string missing = "XC3SProg processing.\r\nRun XC3SProg failed!\r\n", failed = "XC3SProg processing.\r\nXC3SProg failed with exit code ";
     const char* partial = "[When1]\r\nMatch=:R:\r\nExitCode=3\r\nReadContent=PARTIAL\r\n";
-    // missing: a file taken out of the Program directory; earlier: the read file before the Read ("-": none);
-    // locked: another program holds it open. runs: how many of helper, read and load-back ran.
-    // A failed Read ends the log without a line break, and leaves the read file as it was.
-    const struct { bool external, loadBack; const char* missing; std::string earlier; bool locked; const char* toolSettings;
+    // The read file holds the last good read before the Read, unless missing takes it or another file out of
+    // the Program directory; locked: another program holds it open. runs: how many of helper, read and
+    // load-back ran. A failed Read ends the log without a line break, and leaves the read file as it was.
+    const struct { bool external, loadBack; const char* missing; bool locked; const char* toolSettings;
                    std::string log; size_t runs; std::string content; } cases[] = {
-        {true, true, "", kEarlier, false, "", ok + ok + "External Flash loaded into XFlash.bit\r\n" + ok, 3, "FLASHDATA"},
-        {true, false, "xc3sprog.exe", kEarlier, false, "", missing + "IO Error", 0, kEarlier},
-        {false, false, "", "-", false, "FailWhen=:R:\r\nFailCode=-2\r\n", ok + failed + "-2.\r\nIO Error", 2, "-"},
-        {true, true, "", kEarlier, false, partial, ok + failed + "3.\r\nIO Error", 2, kEarlier},  // nothing loaded back
-        {false, true, "", kEarlier, false, "FailWhen=xc3s400an\r\n", failed + "1.\r\nIO Error", 1, kEarlier},
-        {false, false, "xc3s400an.bit", kEarlier, false, "",
-         "Helper bitstream xc3s400an.bit not found in the program folder.\r\nIO Error", 0, kEarlier},
-        {true, false, "", kEarlier, true, "", "XFlash.bit could not be set aside; it is left as it was.\r\nIO Error", 0, kEarlier},
+        {true, true, "", false, "", ok + ok + "External Flash loaded into XFlash.bit\r\n" + ok, 3, "FLASHDATA"},
+        {true, false, "xc3sprog.exe", false, "", missing + "IO Error", 0, kEarlier},
+        {false, false, "IFlash.bit", false, "FailWhen=:R:\r\nFailCode=-2\r\n", ok + failed + "-2.\r\nIO Error", 2, "-"},
+        {true, true, "", false, partial, ok + failed + "3.\r\nIO Error", 2, kEarlier},  // nothing loaded back
+        {false, true, "", false, "FailWhen=xc3s400an\r\n", failed + "1.\r\nIO Error", 1, kEarlier},
+        {false, false, "xc3s400an.bit", false, "", "Helper bitstream xc3s400an.bit not found in the program folder.\r\nIO Error", 0, kEarlier},
+        {true, false, "", true, "", "XFlash.bit could not be set aside; it is left as it was.\r\nIO Error", 0, kEarlier},
     };
     for (const auto& c : cases) {
         const std::string file = c.external ? "XFlash.bit" : "IFlash.bit";
         SCOPED_TRACE(file + ": " + c.log);
         Session s("adv-read");
-        if (*c.missing)
-            DeleteFileA((s.dir + c.missing).c_str());
         ConfigureTool(s.dir, c.toolSettings);
-        if (c.earlier != "-")
-            WriteFileText(s.dir + file, c.earlier);
+        WriteFileText(s.dir + file, kEarlier);
+        DeleteFileA((s.dir + c.missing).c_str());
         ASSERT_TRUE(s.Start("", MakeScratchDirectory("elsewhere")));
         // The other source first, to show its picture before the Read.
         for (int id : { c.external ? 4024 : 4023, c.external ? 4023 : 4024, c.loadBack ? 4027 : 0 })
@@ -101,15 +116,13 @@ TEST(Advanced, ReadRunsTheToolInTheProgramDirectoryReportsTheOutcomeAndKeepsTheL
         HANDLE held = c.locked ? CreateFileA((s.dir + file).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL,
                                              OPEN_EXISTING, 0, NULL) : INVALID_HANDLE_VALUE;
         Command(s.w, 4022);
-        if (held != INVALID_HANDLE_VALUE)
-            CloseHandle(held);
+        if (held != INVALID_HANDLE_VALUE) CloseHandle(held);
         EXPECT_EQ(ControlText(s.w, 4009), before + "Reading Flash to file.\r\n" + c.log);
         // Each run as "<its current directory>\ <command line>".
         std::vector<std::string> expected = { s.dir + tool + (c.external ? "vlrext" : "xc3s400an") + ".bit:w",
                                               s.dir + tool + "-I " + file + ":R:0:BIT:236000", s.dir + tool + file + ":w" }, runs;
         expected.resize(c.runs);
-        for (const ToolCall& call : ReadToolCalls(s.dir))
-            runs.push_back(call.directory + "\\ " + call.commandLine);
+        for (const ToolCall& call : ReadToolCalls(s.dir)) runs.push_back(call.directory + "\\ " + call.commandLine);
         EXPECT_EQ(runs, expected);
         // The read file and nothing else new; Read is enabled; of the pictures only the Load destination's shows.
         std::string seen = (GetFileAttributesA((s.dir + file).c_str()) != INVALID_FILE_ATTRIBUTES ? ReadFileText(s.dir + file) : "-") +
@@ -141,31 +154,4 @@ TEST(Advanced, ReadCutOffByTheProgramsEndLeavesTheEarlierFileAside)
     ASSERT_TRUE(s.Start());
     Command(s.w, 4022);
     EXPECT_EQ(ReadFileText(s.dir + "XFlash.bit") + "|" + Listing(s.dir), kEarlier + "|" + files);
-}
-
-TEST(Advanced, AboutBoxIsModalClosesOnlyOnOkAndLeavesTheSettingsAlone)
-{
-    Session s("adv-about");
-    ASSERT_TRUE(s.Start());
-    std::string settings = ReadFileText(s.ini);
-    PostMessageA(s.w, WM_COMMAND, 4005, 0);
-    HWND about = FindProcessWindow(s.process.dwProcessId, "#32770", 5000);
-    ASSERT_NE(about, (HWND)NULL);
-    std::string text = ControlText(about, 4001);  // seven lines, no break after the last
-    EXPECT_EQ(WindowText(about) + "|" + text.substr(0, 25) + std::to_string(std::count(text.begin(), text.end(), '\n')) +
-              text.substr(text.size() - 10), "About VLR Loader|VLR Loader\r\nVersion 1.0\r\n6and others");
-    // Modal, owned by the Main window, and without the system menu's close command.
-    EXPECT_TRUE(GetWindow(about, GW_OWNER) == s.w && !IsWindowEnabled(s.w) &&
-                !(GetWindowLongPtrA(about, GWL_STYLE) & WS_SYSMENU));
-    SendMessageA(about, WM_COMMAND, IDCANCEL, 0);  // Esc
-    SendMessageA(about, WM_CLOSE, 0, 0);
-    EXPECT_FALSE(WaitFor([&] { return !IsWindow(about); }, 500));
-    for (WPARAM key : { VK_RETURN, VK_SPACE }) {  // keys on the focused "OK", as the keyboard sends them
-        about = about ? about : (PostMessageA(s.w, WM_COMMAND, 4005, 0), FindProcessWindow(s.process.dwProcessId, "#32770", 5000));
-        PostMessageA(GetDlgItem(about, IDOK), WM_KEYDOWN, key, 1);
-        PostMessageA(GetDlgItem(about, IDOK), WM_KEYUP, key, 0xC0000001);
-        EXPECT_TRUE(WaitFor([&] { return !IsWindow(about); }) && IsWindowEnabled(s.w)) << key;
-        about = NULL;
-    }
-    EXPECT_EQ(ReadFileText(s.ini), settings);
 }
