@@ -78,8 +78,7 @@ struct MainWindow : ::testing::Test {
     std::string States(std::initializer_list<int> ids, bool enabled = false)
     {
         std::string states;
-        for (int id : ids)
-            states += std::to_string(enabled ? IsControlEnabled(window, id) : IsDlgButtonChecked(window, id));
+        for (int id : ids) states += std::to_string(enabled ? IsControlEnabled(window, id) : IsDlgButtonChecked(window, id));
         return states;
     }
     // The status box, the log's capacity and whether Load and Read are enabled.
@@ -105,14 +104,36 @@ struct MainWindow : ::testing::Test {
     }
 };
 
-TEST_F(MainWindow, InitialisationRestoresControlsAndSettings)
+// Stand-ins for the Open dialog: the first refuses its starting name, as the platform's dialog refuses a
+// folder's path or a name with quotes; the second records a choice.
+static std::vector<std::string> g_offered;
+static DWORD g_dialogError;
+static BOOL WINAPI RefuseThenChoose(LPOPENFILENAMEA record)
 {
-    WriteFileText(ini, "[Files]\r\nLastFile=C:\\last.bit\r\n[DlgPosition]\r\nX=abc\r\nY=7\r\n[Advanced]\r\n"
+    g_offered.push_back(record->lpstrFile);
+    g_dialogError = g_offered.size() == 1 ? FNERR_INVALIDFILENAME : 0;
+    record->nFileOffset = 10;
+    return !g_dialogError && lstrcpyA(record->lpstrFile, "C:\\chosen\\picked.bit") && lstrcpyA(record->lpstrFileTitle, "picked.bit");
+}
+static DWORD WINAPI DialogError() { return g_dialogError; }
+static decltype(&GetProcAddress) g_getProcAddress;
+static FARPROC WINAPI DialogStandIns(HMODULE module, LPCSTR name)
+{
+    bool named = !IS_INTRESOURCE(name);
+    return named && !strcmp(name, "GetOpenFileNameA") ? (FARPROC)(void*)RefuseThenChoose
+         : named && !strcmp(name, "CommDlgExtendedError") ? (FARPROC)(void*)DialogError : g_getProcAddress(module, name);
+}
+
+// The last file may be a folder, which a Load accepts and records: the chooser, which refuses it, opens again
+// without a starting name.
+TEST_F(MainWindow, InitialisationRestoresControlsAndSettingsAndTheChooserCopesWithTheLastFile)
+{
+    WriteFileText(ini, "[Files]\r\nLastFile=C:\\designs\\\r\n[DlgPosition]\r\nX=abc\r\nY=7\r\n[Advanced]\r\n"
                        "Load_FPGA_after_loading_Flash=TRUE\xAD\r\nLoad_FPGA_after_reading_Flash=TRUE\r\n");
     Open();
     // The position (a junk X counts as 0), the box, the radios and check boxes: only the exact bytes "TRUE" set one.
     EXPECT_EQ(Place(window) + " " + ControlText(window, IDC_BITSTREAM_COMBO) + " " + States({ 4012, 4013, 4014, 4023, 4024, 4026, 4027 }),
-              "0,7 C:\\last.bit 1001001");
+              "0,7 C:\\designs\\ 1001001");
     Click(window, 4027);
     std::string stored = IniValues(ini, {"Advanced/Load_FPGA_after_reading_Flash"});
     Click(window, 4027);
@@ -125,6 +146,11 @@ TEST_F(MainWindow, InitialisationRestoresControlsAndSettings)
         narrowedBy += std::to_string(Width(full) - Width(window)) + " ";
     EXPECT_EQ(narrowedBy, "300 0 300 ");
     DestroyWindow(full);
+    StandIn dialog("GetProcAddress", (void*)DialogStandIns, (void**)&g_getProcAddress);
+    Command(window, IDC_BROWSE);
+    EXPECT_EQ(g_offered, std::vector<std::string>({ "C:\\designs\\", "" }));
+    EXPECT_EQ(ControlText(window, IDC_BITSTREAM_COMBO) + "|" + IniValues(ini, {"Files/LastFile", "Files/LastFileTitle", "Files/DDList#1"}),
+              "C:\\chosen\\picked.bit|C:\\chosen\\picked.bit|picked.bit|C:\\chosen\\picked.bit");
 }
 
 // Hands out blocks full of junk, as a heap may, and fails only the first growth after a start.
@@ -220,8 +246,7 @@ TEST_F(MainWindow, PicturesFollowTheControls)
     // A Refresh sets both radio sets to their defaults, with cables found or none, and the picture follows.
     Click(window, 4016);
     for (int cables : { 0, 2 }) {
-        Click(window, 4014);
-        Click(window, 4024);
+        Click(window, 4014), Click(window, 4024);
         ConfigureCables(dir, cables, { "Cable A", "Cable B" });
         Command(window, IDC_REFRESH);
         EXPECT_EQ(States({ 4012, 4013, 4014, 4023, 4024 }) + " " + std::to_string(Picture()) + " " + Status(), "10010 4015 " +
@@ -290,9 +315,8 @@ TEST_F(MainWindow, LoadAndReadPauseOnlyAfterStartedRunsAndTheWindowShowsItsState
         {4001, 4012, false, "", {"<file>:w"}, "\r\n" + run + "top.bit loaded into FPGA\r\n"},
         {4022, 4012, false, "", {"vlrext.bit:w", "-I XFlash.bit:R:0:BIT:236000"}, "Reading Flash to file.\r\n" + run + run + "External Flash loaded into XFlash.bit\r\n"},
     };
-    for (const char* name : { "top.bit", "xc3s400an.bit", "vlrext.bit" })
-        WriteFileText(dir + name, "bits");
-    Open();
+    for (const char* name : { "xc3s400an.bit", "vlrext.bit" }) WriteFileText(dir + name, "bits");
+    Open(true);
     g_box = GetDlgItem(window, IDC_STATUS);
     // An inheritable handle of this process, above the few that the tool opens itself: the tool must not get it.
     std::vector<HANDLE> filler(300);
@@ -315,7 +339,7 @@ TEST_F(MainWindow, LoadAndReadPauseOnlyAfterStartedRunsAndTheWindowShowsItsState
         std::string box = WindowText(g_box);
         DWORD from = 1, to = 1;
         SendMessageA(g_box, EM_GETSEL, (WPARAM)&from, (LPARAM)&to);
-        EXPECT_TRUE(box == g_state.logBuffer && box.size() >= c.log.size() && box.substr(box.size() - c.log.size()) == c.log &&
+        EXPECT_TRUE(box == g_state.logBuffer && Tail(box, c.log.size()) == c.log &&
                     SendMessageA(g_box, EM_GETFIRSTVISIBLELINE, 0, 0) > 0 && LastLineInView() && from == 0 && to == 0)
             << box << from << "," << to;
     }
@@ -352,37 +376,6 @@ TEST(AboutBox, EachLineOfTheTextFitsOneLineOfItsBox)
     DestroyWindow(about);
     EXPECT_EQ(widths, "");
     EXPECT_TRUE(all.bottom - all.top == 7 * lineHeight && all.bottom <= client.bottom) << all.bottom << " " << client.bottom;
-}
-
-// Stand-ins for the Open dialog: the first refuses its starting name, as the platform's dialog refuses a
-// folder's path or a name with quotes; the second records a choice.
-static std::vector<std::string> g_offered;
-static DWORD g_dialogError;
-static BOOL WINAPI RefuseThenChoose(LPOPENFILENAMEA record)
-{
-    g_offered.push_back(record->lpstrFile);
-    g_dialogError = g_offered.size() == 1 ? FNERR_INVALIDFILENAME : 0;
-    record->nFileOffset = 10;
-    return !g_dialogError && lstrcpyA(record->lpstrFile, "C:\\chosen\\picked.bit") && lstrcpyA(record->lpstrFileTitle, "picked.bit");
-}
-static DWORD WINAPI DialogError() { return g_dialogError; }
-static decltype(&GetProcAddress) g_getProcAddress;
-static FARPROC WINAPI DialogStandIns(HMODULE module, LPCSTR name)
-{
-    bool named = !IS_INTRESOURCE(name);
-    return named && !strcmp(name, "GetOpenFileNameA") ? (FARPROC)(void*)RefuseThenChoose
-         : named && !strcmp(name, "CommDlgExtendedError") ? (FARPROC)(void*)DialogError : g_getProcAddress(module, name);
-}
-
-TEST_F(MainWindow, ChooserThatRefusesItsStartingNameOpensAgainWithoutOne)
-{
-    WriteFileText(ini, "[Files]\r\nLastFile=C:\\designs\\\r\n");  // a folder, which a Load accepts and records
-    Open();
-    StandIn dialog("GetProcAddress", (void*)DialogStandIns, (void**)&g_getProcAddress);
-    Command(window, IDC_BROWSE);
-    EXPECT_EQ(g_offered, std::vector<std::string>({ "C:\\designs\\", "" }));
-    EXPECT_EQ(ControlText(window, IDC_BITSTREAM_COMBO) + "|" + IniValues(ini, {"Files/LastFile", "Files/LastFileTitle", "Files/DDList#1"}),
-              "C:\\chosen\\picked.bit|C:\\chosen\\picked.bit|picked.bit|C:\\chosen\\picked.bit");
 }
 
 // Without the event that its reading waits on, the runner cannot read the tool's output: the tool's writes
@@ -547,8 +540,7 @@ TEST_F(MainWindow, InAJobTheToolLeavesItWhereAllowedToJoinItsOwnAndRunsWithoutOn
         start("CreateProcessA", (void*)StartInJob, (void**)&g_createProcess),
         join("AssignProcessToJobObject", (void*)JoinAsWindows7, (void**)&g_assign);
     for (const auto& c : cases) {
-        g_inJob = c.inJob, g_jobLimits = c.limits, g_refuseBreakaway = c.refuse;
-        g_jobEvents.clear();
+        g_inJob = c.inJob, g_jobLimits = c.limits, g_refuseBreakaway = c.refuse, g_jobEvents.clear();
         Command(window, IDC_LOAD);
         EXPECT_EQ(g_jobEvents + " | " + StatusEnd(done), c.events + (" | " + done));
     }
@@ -568,8 +560,8 @@ TEST_F(MainWindow, ConsoleWindowHoldsAllTheToolPrintedAndStaysWhereThePersonLeft
     EXPECT_FALSE(IsWindowVisible(console));
     // Each run's lines, the progress rewritten in place: only its last step stands.
     std::string shown = WindowText(text), progress = "   Writing data page 3/3 at flash page 3\r\nDone, exit code 0\r\n";
-    EXPECT_TRUE(shown.find("Command line: xc3sprog.exe -c ftdi -v ") != std::string::npos &&
-                shown.size() > progress.size() && shown.substr(shown.size() - progress.size()) == progress &&
+    EXPECT_TRUE(shown.find("Command line: xc3sprog.exe -c ftdi -v ") != std::string::npos && shown.size() > progress.size() &&
+                Tail(shown, progress.size()) == progress &&
                 shown.find("page 1/3") == std::string::npos && shown.find("page 2/3") == std::string::npos) << shown;
 
     Click(window, IDC_SHOW_CONSOLE);
@@ -591,8 +583,8 @@ TEST_F(MainWindow, ConsoleWindowHoldsAllTheToolPrintedAndStaysWhereThePersonLeft
     ConfigureTool(dir, "FloodBytes=1000000\r\nFloodLine=8\r\n");
     Command(window, IDC_LOAD);
     shown = WindowText(text);
-    EXPECT_EQ(SendMessageA(text, EM_GETLINECOUNT, 0, 0), 5001);
-    EXPECT_EQ(shown.substr(0, 20) + "|" + Tail(shown, 29), "xxxxxxxx\r\nxxxxxxxx\r\n|xxxxxxxx\r\nDone, exit code 0\r\n");
+    EXPECT_EQ(std::to_string(SendMessageA(text, EM_GETLINECOUNT, 0, 0)) + " " + shown.substr(0, 20) + "|" + Tail(shown, 29),
+              "5001 xxxxxxxx\r\nxxxxxxxx\r\n|xxxxxxxx\r\nDone, exit code 0\r\n");
 
     // Scrolled back to read, the person keeps the same lines in view while output comes and old lines go;
     // at the end again, the view follows the output.
@@ -601,10 +593,8 @@ TEST_F(MainWindow, ConsoleWindowHoldsAllTheToolPrintedAndStaysWhereThePersonLeft
     ConfigureTool(dir, "Stdout=" + numbered + "\r\n");
     Command(window, IDC_LOAD);
     auto firstVisibleLine = [&] {
-        char line[64] = {};
-        *(WORD*)line = sizeof line - 1;
-        line[SendMessageA(text, EM_GETLINE, SendMessageA(text, EM_GETFIRSTVISIBLELINE, 0, 0), (LPARAM)line)] = '\0';
-        return std::string(line);
+        char line[64] = { sizeof line - 1 };  // the capacity, in the first WORD
+        return std::string(line, SendMessageA(text, EM_GETLINE, SendMessageA(text, EM_GETFIRSTVISIBLELINE, 0, 0), (LPARAM)line));
     };
     SendMessageA(text, EM_LINESCROLL, 0, -10000);
     SendMessageA(text, EM_LINESCROLL, 0, SendMessageA(text, EM_GETLINECOUNT, 0, 0) - 30);
