@@ -55,8 +55,7 @@ TEST(Advanced, AboutBoxClosesOnlyOnOkAndChooserRecordsTheChosenFile)
 
     const std::string design = s.dir + "design.bit", other = s.dir + "other.bit";
     // "other" too: Wine's dialog checks the typed name before adding the extension.
-    for (const char* name : { "design.bit", "other.bit", "other" })
-        WriteFileText(s.dir + name, "B");
+    for (const char* name : { "design.bit", "other.bit", "other" }) WriteFileText(s.dir + name, "B");
     // The last file "INI not found!" is offered; a name typed into the box gives way.
     SetDlgItemTextA(s.w, 4003, "typed by hand.bit");
     std::string initial = Choose(s, design, IDOK);
@@ -110,8 +109,7 @@ TEST(Advanced, ReadRunsTheToolInTheProgramDirectoryReportsTheOutcomeAndKeepsTheL
         DeleteFileA((s.dir + c.missing).c_str());
         ASSERT_TRUE(s.Start("", MakeScratchDirectory("elsewhere")));
         // The other source first, to show its picture before the Read.
-        for (int id : { c.external ? 4024 : 4023, c.external ? 4023 : 4024, c.loadBack ? 4027 : 0 })
-            Click(s.w, id);
+        for (int id : { c.external ? 4024 : 4023, c.external ? 4023 : 4024, c.loadBack ? 4027 : 0 }) Click(s.w, id);
         std::string before = ControlText(s.w, 4009), files = Listing(s.dir);
         HANDLE held = c.locked ? CreateFileA((s.dir + file).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL,
                                              OPEN_EXISTING, 0, NULL) : INVALID_HANDLE_VALUE;

@@ -27,19 +27,12 @@ static int Width(HWND w) { return Rect(w).right - Rect(w).left; }
 static std::string Place(HWND w, bool withSize = false)
 {
     RECT r = Rect(w);
-    std::string size = " " + std::to_string(r.right - r.left) + "x" + std::to_string(r.bottom - r.top);
-    return std::to_string(r.left) + "," + std::to_string(r.top) + (withSize ? size : "");
+    return std::to_string(r.left) + "," + std::to_string(r.top) +
+           (withSize ? " " + std::to_string(r.right - r.left) + "x" + std::to_string(r.bottom - r.top) : "");
 }
 // A device context of the box with its font selected, and the height of a line in that font.
 static HDC FontDC(HWND box) { HDC dc = GetDC(box); SelectObject(dc, (HFONT)SendMessageA(box, WM_GETFONT, 0, 0)); return dc; }
-static int LineHeight(HWND box)
-{
-    HDC dc = FontDC(box);
-    TEXTMETRICA metrics;
-    GetTextMetricsA(dc, &metrics);
-    ReleaseDC(box, dc);
-    return metrics.tmHeight;
-}
+static int LineHeight(HWND box) { TEXTMETRICA m; HDC dc = FontDC(box); GetTextMetricsA(dc, &m); ReleaseDC(box, dc); return m.tmHeight; }
 
 // For its scope, the loader code linked into this test reaches the platform function name through standIn:
 // its import slots are rewritten, and original receives what they held.
@@ -60,8 +53,7 @@ struct MainWindow : ::testing::Test {
     // A fresh Main window on a fresh state, as at the start of a run; withBitstream: with top.bit chosen.
     void Open(bool withBitstream = false)
     {
-        if (withBitstream)
-            WriteFileText(dir + "top.bit", "bits");
+        if (withBitstream) WriteFileText(dir + "top.bit", "bits");
         DestroyWindow(window);
         ResetLoaderState();
         g_state.instance = GetModuleHandleA(NULL);
@@ -69,8 +61,7 @@ struct MainWindow : ::testing::Test {
         lstrcpyA(g_state.settingsPath, ini.c_str());
         window = CreateDialogParamA(g_state.instance, MAKEINTRESOURCEA(IDD_MAIN), NULL, MainDialogProc, 0);
         ASSERT_NE(window, (HWND)NULL);
-        if (withBitstream)
-            SetDlgItemTextA(window, IDC_BITSTREAM_COMBO, (dir + "top.bit").c_str());
+        if (withBitstream) SetDlgItemTextA(window, IDC_BITSTREAM_COMBO, (dir + "top.bit").c_str());
     }
     // The status box's last characters, as many as end has.
     std::string StatusEnd(const std::string& end) { return Tail(ControlText(window, IDC_STATUS), end.size()); }
@@ -277,8 +268,7 @@ static std::string Shown()
 {
     HWND window = GetParent(g_box);
     BOOL unpainted = GetUpdateRect(window, NULL, FALSE);
-    if (!unpainted)
-        EnumChildWindows(window, FindUnpainted, (LPARAM)&unpainted);
+    if (!unpainted) EnumChildWindows(window, FindUnpainted, (LPARAM)&unpainted);
     return std::string(IsControlEnabled(window, g_starter) ? "+enabled" : "") + (unpainted ? "+unpainted" : "") +
            (LastLineInView() ? "" : "+hidden");
 }
@@ -378,20 +368,6 @@ TEST(AboutBox, EachLineOfTheTextFitsOneLineOfItsBox)
     EXPECT_TRUE(all.bottom - all.top == 7 * lineHeight && all.bottom <= client.bottom) << all.bottom << " " << client.bottom;
 }
 
-// Without the event that its reading waits on, the runner cannot read the tool's output: the tool's writes
-// must then fail rather than wait for ever on a full pipe.
-static HANDLE WINAPI NoEvent(LPSECURITY_ATTRIBUTES, BOOL, BOOL, LPCSTR) { return NULL; }
-
-TEST_F(MainWindow, ALoadWhoseToolOutputCannotBeReadStillEnds)
-{
-    ConfigureTool(dir, "FloodBytes=4194304\r\n");
-    Open(true);
-    StandIn noEvent("CreateEventA", (void*)NoEvent);
-    Command(window, IDC_LOAD);
-    std::vector<ToolCall> calls = ReadToolCalls(dir);
-    EXPECT_TRUE(calls.size() == 1 && calls[0].endMs - calls[0].startMs < 20000);
-}
-
 // Windows 7's wait refuses the whole call for a wake flag it lacks (Windows 8's QS_TOUCH 0x800 and QS_POINTER
 // 0x1000 among them) or a flag beyond MWMO_INPUTAVAILABLE. Every run of this program waits through it; a test
 // may make it refuse every call.
@@ -419,19 +395,18 @@ static void CALLBACK NotePage(HWND, UINT, UINT_PTR, DWORD)
 {
     std::string box = WindowText(g_box);
     size_t at = box.rfind("Writing data page ");
-    if (at != std::string::npos && (g_pages.empty() || g_pages.back() != atoi(box.c_str() + at + 18)))
-        g_pages.push_back(atoi(box.c_str() + at + 18));
+    int page = at == std::string::npos ? -1 : atoi(box.c_str() + at + 18);
+    if (page >= 0 && (g_pages.empty() || g_pages.back() != page)) g_pages.push_back(page);
     g_sleepAllowedDuringRun |= g_executionState != (ES_CONTINUOUS | ES_SYSTEM_REQUIRED);
 }
 
 // Keys in the XC3SProg Console as Windows delivers them during a run, a Ctrl+C held down among them: its repeats
 // come with the key's previous state down. A stand-in answers the question: No to Ctrl+C, Yes to Ctrl+Break.
 static std::vector<std::string> g_questions;
-static HWND g_console;
 static int g_answer;
 static int WINAPI AnswerQuestion(HWND owner, LPCSTR text, LPCSTR, UINT type)
 {
-    g_questions.push_back(std::string(owner == g_console ? "" : "not the console's: ") + text +
+    g_questions.push_back(std::string(owner == g_state.consoleWindow ? "" : "not the console's: ") + text +
                           ((type & (MB_TYPEMASK | MB_DEFMASK)) == (MB_YESNO | MB_DEFBUTTON2) ? "" : " (not Yes/No, No the default)"));
     return g_answer;
 }
@@ -440,12 +415,9 @@ static void CALLBACK HoldCtrlCThenPressCtrlBreak(HWND, UINT, UINT_PTR timer, DWO
 {
     KillTimer(NULL, timer);
     HWND text = g_state.consoleTextBox;
-    g_console = g_state.consoleWindow;
     CtrlDown(true);
     g_answer = IDNO;
-    SendMessageA(text, WM_KEYDOWN, 'C', 1);
-    for (int i = 0; i < 3; ++i)
-        SendMessageA(text, WM_KEYDOWN, 'C', 0x40000001);
+    for (LPARAM flags : { 1, 0x40000001, 0x40000001, 0x40000001 }) SendMessageA(text, WM_KEYDOWN, 'C', flags);
     SendMessageA(text, WM_KEYUP, 'C', 0xC0000001);
     g_answer = IDYES;
     SendMessageA(text, WM_KEYDOWN, VK_CANCEL, 1);
@@ -527,7 +499,11 @@ static BOOL WINAPI JoinAsWindows7(HANDLE job, HANDLE process)
     return !g_toolInProgramsJob && g_assign(job, process);
 }
 
-TEST_F(MainWindow, InAJobTheToolLeavesItWhereAllowedToJoinItsOwnAndRunsWithoutOneOtherwise)
+// Without the event that its reading waits on, the runner cannot read the tool's output: the tool's writes
+// must then fail rather than wait for ever on a full pipe.
+static HANDLE WINAPI NoEvent(LPSECURITY_ATTRIBUTES, BOOL, BOOL, LPCSTR) { return NULL; }
+
+TEST_F(MainWindow, InAJobTheToolJoinsItsOwnOnlyWhereAllowedAndARunWithUnreadOutputStillEnds)
 {
     const struct { bool inJob; DWORD limits; bool refuse; const char* events; } cases[] = {
         { false, 0, false, "start, join" }, { true, JOB_OBJECT_LIMIT_BREAKAWAY_OK, false, "start+breakaway, join" },
@@ -544,6 +520,12 @@ TEST_F(MainWindow, InAJobTheToolLeavesItWhereAllowedToJoinItsOwnAndRunsWithoutOn
         Command(window, IDC_LOAD);
         EXPECT_EQ(g_jobEvents + " | " + StatusEnd(done), c.events + (" | " + done));
     }
+    // A run whose output cannot be read still ends: the sixth.
+    ConfigureTool(dir, "FloodBytes=4194304\r\n");
+    StandIn noEvent("CreateEventA", (void*)NoEvent);
+    Command(window, IDC_LOAD);
+    std::vector<ToolCall> calls = ReadToolCalls(dir);
+    EXPECT_TRUE(calls.size() == 6 && calls.back().endMs - calls.back().startMs < 20000) << calls.size();
 }
 
 // The XC3SProg Console: hidden until first checked, yet holding all the tool printed since the start, as a
@@ -568,8 +550,7 @@ TEST_F(MainWindow, ConsoleWindowHoldsAllTheToolPrintedAndStaysWhereThePersonLeft
     EXPECT_EQ(Place(console, true) + " " + std::to_string(IsWindowVisible(console)) + " " + WindowText(console),
               "730,50 740x488 1 XC3SProg Console");
     // A window of its own, with a taskbar button: top-level and without owner.
-    EXPECT_TRUE(GetWindow(console, GW_OWNER) == NULL && GetParent(console) == NULL &&
-                (GetWindowLongPtrA(console, GWL_EXSTYLE) & WS_EX_APPWINDOW));
+    EXPECT_TRUE(GetWindow(console, GW_OWNER) == NULL && GetParent(console) == NULL && (GetWindowLongPtrA(console, GWL_EXSTYLE) & WS_EX_APPWINDOW));
     SetWindowPos(console, NULL, 200, 300, 600, 400, SWP_NOZORDER);
     SetWindowPos(window, NULL, 10, 20, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
     std::string states;  // visible and checked after: unchecking, checking, the close button, checking
