@@ -225,8 +225,7 @@ TEST_F(MainWindow, PicturesFollowTheControls)
     Click(window, IDC_ADVANCED);
     RECT group = Rect(GetDlgItem(window, IDC_ADVANCED_GROUP)), last = Rect(GetDlgItem(window, IDC_LOAD_AFTER_READ));
     RECT info = Rect(GetDlgItem(window, IDC_INFO_GROUP));
-    POINT inside = { (group.left + group.right) / 2, (last.bottom + group.bottom) / 2 };
-    POINT outside = { info.left - 3, (info.top + info.bottom) / 2 };
+    POINT inside = { (group.left + group.right) / 2, (last.bottom + group.bottom) / 2 }, outside = { info.left - 3, (info.top + info.bottom) / 2 };
     std::string hover;  // the picture after each step
     auto step = [&](int click, POINT p) { if (click) Click(window, click); MouseAt(p); hover += std::to_string(Picture()) + " "; };
     // Entering with the external read source; moving inside (the destination's 4019 stays); leaving; entering
@@ -351,7 +350,6 @@ TEST(AboutBox, EachLineOfTheTextFitsOneLineOfItsBox)
     HWND box = GetDlgItem(about, IDC_ABOUT_TEXT);
     RECT client, all;
     GetClientRect(box, &client);
-    int lineHeight = LineHeight(box);
     HDC dc = FontDC(box);
     std::string text = WindowText(box), widths;
     all = client;
@@ -363,9 +361,9 @@ TEST(AboutBox, EachLineOfTheTextFitsOneLineOfItsBox)
         widths += line.right * 10 <= client.right * 9 ? "" : text.substr(from, to - from) + " is too wide; ";
     }
     ReleaseDC(box, dc);
-    DestroyWindow(about);
     EXPECT_EQ(widths, "");
-    EXPECT_TRUE(all.bottom - all.top == 7 * lineHeight && all.bottom <= client.bottom) << all.bottom << " " << client.bottom;
+    EXPECT_TRUE(all.bottom - all.top == 7 * LineHeight(box) && all.bottom <= client.bottom) << all.bottom << " " << client.bottom;
+    DestroyWindow(about);
 }
 
 // Windows 7's wait refuses the whole call for a wake flag it lacks (Windows 8's QS_TOUCH 0x800 and QS_POINTER
