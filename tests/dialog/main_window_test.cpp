@@ -37,8 +37,7 @@ static int LineHeight(HWND box) { TEXTMETRICA m; HDC dc = FontDC(box); GetTextMe
 // For its scope, the loader code linked into this test reaches the platform function name through standIn:
 // its import slots are rewritten, and original receives what they held.
 struct StandIn {
-    const char* name;
-    void* held = NULL;
+    const char* name; void* held = NULL;
     StandIn(const char* name, void* standIn, void** original = NULL) : name(name)
     { SwapImport(NULL, name, 0, standIn, &held); if (original) *original = held; }
     ~StandIn() { void* standIn; SwapImport(NULL, name, 0, held, &standIn); }
@@ -438,8 +437,7 @@ TEST_F(MainWindow, TheRunIsWatchedWithWindows7sWaitOrAFailingOneAndStopsOnlyOnAY
                       end = "Verify failed\r\n   Writing data page 1000/1000 at flash page 1000\r\nDone, exit code 0\r\n";
     for (bool everyWaitFails : { false, true }) {
         SCOPED_TRACE(everyWaitFails ? "every wait fails" : "Windows 7's wait");
-        g_everyWaitFails = everyWaitFails, g_waits = g_refusedWaits = 0, g_sleepAllowedDuringRun = false;
-        g_pages.clear();
+        g_everyWaitFails = everyWaitFails, g_waits = g_refusedWaits = 0, g_sleepAllowedDuringRun = false, g_pages.clear();
         UINT_PTR timer = SetTimer(NULL, 0, 50, NotePage);
         DWORD started = GetTickCount();
         Command(window, IDC_LOAD);
