@@ -581,7 +581,7 @@ TEST_F(MainWindow, ConsoleWindowHoldsAllTheToolPrintedAndStaysWhereThePersonLeft
     EXPECT_EQ(firstVisibleLine(), readHere);
     SendMessageA(text, WM_VSCROLL, SB_BOTTOM, 0);
     Command(window, IDC_LOAD);
-    SCROLLINFO bar = { sizeof bar, SIF_ALL };
+    SCROLLINFO bar = { sizeof bar, SIF_ALL, 0, 0, 0, 0, 0 };
     EXPECT_TRUE(GetScrollInfo(text, SB_VERT, &bar) && bar.nPos + (int)bar.nPage > bar.nMax) << bar.nPos << " " << bar.nPage << " " << bar.nMax;
 
     // Beside a Main window at the work area's right edge its caption would be out of reach: it opens as close
