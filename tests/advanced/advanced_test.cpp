@@ -8,12 +8,15 @@
 
 using namespace testing_support;
 
+// Sends the Main window a command that opens a dialog, and finds the dialog.
+static HWND OpenDialog(const Session& s, int command)
+{ PostMessageA(s.w, WM_COMMAND, command, 0); return FindProcessWindow(s.process.dwProcessId, "#32770", 5000); }
+
 // Opens the chooser, types a name into the Open dialog and presses OK or Cancel; returns the name it offered
 // at first.
 static std::string Choose(const Session& s, const std::string& typed, int button)
 {
-    PostMessageA(s.w, WM_COMMAND, 4004, 0);
-    HWND dialog = FindProcessWindow(s.process.dwProcessId, "#32770", 5000);
+    HWND dialog = OpenDialog(s, 4004);
     // The file name field: edt1, or the edit inside cmb13 (a ComboBoxEx holding a ComboBox under Wine).
     HWND edit = GetDlgItem(dialog, 0x0480), combo = GetDlgItem(dialog, 0x047C);
     for (; edit == NULL && combo != NULL; combo = GetWindow(combo, GW_CHILD))
@@ -34,8 +37,7 @@ TEST(Advanced, AboutBoxClosesOnlyOnOkAndChooserRecordsTheChosenFile)
     Session s("adv-choose");
     ASSERT_TRUE(s.Start());
     std::string settings = ReadFileText(s.ini);
-    auto openAbout = [&] { PostMessageA(s.w, WM_COMMAND, 4005, 0); return FindProcessWindow(s.process.dwProcessId, "#32770", 5000); };
-    HWND about = openAbout();
+    HWND about = OpenDialog(s, 4005);
     ASSERT_NE(about, (HWND)NULL);
     std::string text = ControlText(about, 4001);  // seven lines, no break after the last
     EXPECT_EQ(WindowText(about) + "|" + text.substr(0, 25) + std::to_string(std::count(text.begin(), text.end(), '\n')) +
@@ -46,7 +48,7 @@ TEST(Advanced, AboutBoxClosesOnlyOnOkAndChooserRecordsTheChosenFile)
     SendMessageA(about, WM_CLOSE, 0, 0);
     EXPECT_FALSE(WaitFor([&] { return !IsWindow(about); }, 500));
     for (WPARAM key : { VK_RETURN, VK_SPACE }) {  // keys on the focused "OK", as the keyboard sends them
-        about = key == VK_RETURN ? about : openAbout();
+        about = key == VK_RETURN ? about : OpenDialog(s, 4005);
         PostMessageA(GetDlgItem(about, IDOK), WM_KEYDOWN, key, 1);
         PostMessageA(GetDlgItem(about, IDOK), WM_KEYUP, key, 0xC0000001);
         EXPECT_TRUE(WaitFor([&] { return !IsWindow(about); }) && IsWindowEnabled(s.w)) << key;

@@ -43,6 +43,8 @@ struct StandIn {
     ~StandIn() { void* standIn; SwapImport(NULL, name, 0, held, &standIn); }
 };
 
+static HWND g_box;  // the status box of the latest Main window
+
 struct MainWindow : ::testing::Test {
     std::string dir = MakeScratchDirectory("dialog"), ini = dir + "VLR Loader.ini";
     HWND window = NULL;
@@ -59,7 +61,7 @@ struct MainWindow : ::testing::Test {
         lstrcpyA(g_state.programDirectory, dir.c_str());
         lstrcpyA(g_state.settingsPath, ini.c_str());
         window = CreateDialogParamA(g_state.instance, MAKEINTRESOURCEA(IDD_MAIN), NULL, MainDialogProc, 0);
-        ASSERT_NE(window, (HWND)NULL);
+        ASSERT_NE(g_box = GetDlgItem(window, IDC_STATUS), (HWND)NULL);
         if (withBitstream) SetDlgItemTextA(window, IDC_BITSTREAM_COMBO, (dir + "top.bit").c_str());
     }
     // The status box's last characters, as many as end has.
@@ -249,7 +251,6 @@ TEST_F(MainWindow, PicturesFollowTheControls)
 // tool starts that were not hidden, at idle priority, with their output in a pipe: "+shown or busy".
 static std::vector<std::string> g_events;
 static std::string g_refused;  // tool starts whose command line holds this text fail
-static HWND g_box;
 static int g_starter;
 static decltype(&CreateProcessA) g_createProcess;
 static decltype(&Sleep) g_sleep;
@@ -305,7 +306,6 @@ TEST_F(MainWindow, LoadAndReadPauseOnlyAfterStartedRunsAndTheWindowShowsItsState
     };
     for (const char* name : { "xc3s400an.bit", "vlrext.bit" }) WriteFileText(dir + name, "bits");
     Open(true);
-    g_box = GetDlgItem(window, IDC_STATUS);
     // An inheritable handle of this process, above the few that the tool opens itself: the tool must not get it.
     std::vector<HANDLE> filler(300);
     SECURITY_ATTRIBUTES inheritable = { sizeof inheritable, NULL, TRUE };
@@ -431,7 +431,6 @@ TEST_F(MainWindow, TheRunIsWatchedWithWindows7sWaitOrAFailingOneAndStopsOnlyOnAY
     ASSERT_TRUE(kWindows7Wait);
     ConfigureTool(dir, "Stdout=Verify failed\\r\\n\r\nProgress=\\t\\t\\tWriting data page #/1000 at flash page #\r\nSteps=1000\r\nStepMs=1\r\n");
     Open(true);
-    g_box = GetDlgItem(window, IDC_STATUS);
     StandIn executionState("SetThreadExecutionState", (void*)RecordExecutionState, (void**)&g_setExecutionState);
     const std::string said = "XC3SProg failed: Verify failed\r\nIO Error\r\n",
                       end = "Verify failed\r\n   Writing data page 1000/1000 at flash page 1000\r\nDone, exit code 0\r\n";
