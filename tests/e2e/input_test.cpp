@@ -15,16 +15,13 @@ static RECT Rect(HWND window) { RECT r; GetWindowRect(window, &r); return r; }
 struct Person {
     Session& s;
     void Send(std::vector<INPUT> inputs) { SendInput((UINT)inputs.size(), inputs.data(), sizeof(INPUT)); }
-    // The mouse at a point of the screen, with the button events given.
+    // The mouse at a point of the screen, with the button events given, normalised so that the platform's
+    // scaling (by 65536 / screen size, rounded down) gives the point.
     static INPUT Mouse(POINT at, DWORD buttons = 0)
     {
-        INPUT input = {};
-        input.type = INPUT_MOUSE;
-        // Normalised so that the platform's scaling (by 65536 / screen size, rounded down) gives the point.
-        input.mi.dx = (LONG)((at.x * 65536LL + GetSystemMetrics(SM_CXSCREEN) - 1) / GetSystemMetrics(SM_CXSCREEN));
-        input.mi.dy = (LONG)((at.y * 65536LL + GetSystemMetrics(SM_CYSCREEN) - 1) / GetSystemMetrics(SM_CYSCREEN));
-        input.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE | buttons;
-        return input;
+        LONG cx = GetSystemMetrics(SM_CXSCREEN), cy = GetSystemMetrics(SM_CYSCREEN);
+        return { INPUT_MOUSE, { { (LONG)((at.x * 65536LL + cx - 1) / cx), (LONG)((at.y * 65536LL + cy - 1) / cy), 0,
+                                  MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE | buttons, 0, 0 } } };
     }
     // Left clicks at a point of the screen inside r; two make a double-click. The pointer moves there as a
     // mouse moves it, and every button event carries the position too, so that nothing moving the pointer
@@ -35,34 +32,25 @@ struct Person {
         Send({ Mouse(at) });
         ASSERT_TRUE(WaitFor([&] { return GetCursorPos(&now) && PtInRect(&r, now); })) << "the pointer did not get there";
         std::vector<INPUT> inputs;
-        for (int i = 0; i < clicks; ++i)
-            inputs.push_back(Mouse(at, down)), inputs.push_back(Mouse(at, up));
+        while (clicks--)
+            inputs.insert(inputs.end(), { Mouse(at, down), Mouse(at, up) });
         Send(inputs);
     }
     // Clicks in the middle of a control: a button of the Main window's, or of another window's.
     void Click(int id, int clicks = 1, DWORD down = MOUSEEVENTF_LEFTDOWN, DWORD up = MOUSEEVENTF_LEFTUP, HWND parent = NULL)
-    {
-        RECT r = Rect(GetDlgItem(parent ? parent : s.w, id));
-        ClickAt({ (r.left + r.right) / 2, (r.top + r.bottom) / 2 }, r, clicks, down, up);
-    }
+    { RECT r = Rect(GetDlgItem(parent ? parent : s.w, id)); ClickAt({ (r.left + r.right) / 2, (r.top + r.bottom) / 2 }, r, clicks, down, up); }
     // Keys pressed in order and released in the reverse order: { VK_CONTROL, 'C' } is Ctrl+C.
     void Press(std::vector<WORD> keys)
     {
-        std::vector<INPUT> inputs(2 * keys.size());
-        for (size_t i = 0; i < keys.size(); ++i) {
-            inputs[i].type = inputs[inputs.size() - 1 - i].type = INPUT_KEYBOARD;
-            inputs[i].ki.wVk = inputs[inputs.size() - 1 - i].ki.wVk = keys[i];
-            inputs[inputs.size() - 1 - i].ki.dwFlags = KEYEVENTF_KEYUP;
-        }
+        std::vector<INPUT> inputs(2 * keys.size(), INPUT{ INPUT_KEYBOARD, {} });
+        for (size_t i = 0, n = inputs.size(); i < keys.size(); ++i)
+            inputs[i].ki.wVk = inputs[n - 1 - i].ki.wVk = keys[i], inputs[n - 1 - i].ki.dwFlags = KEYEVENTF_KEYUP;
         Send(inputs);
     }
     GUITHREADINFO Thread()
-    {
-        GUITHREADINFO info = {};
-        info.cbSize = sizeof info;
-        GetGUIThreadInfo(GetWindowThreadProcessId(s.w, NULL), &info);
-        return info;
-    }
+    { GUITHREADINFO t = {}; t.cbSize = sizeof t; GetGUIThreadInfo(GetWindowThreadProcessId(s.w, NULL), &t); return t; }
+    // Brings window to the front and waits until its thread has made it the active one.
+    bool Front(HWND window) { SetForegroundWindow(window); return WaitFor([&] { return Thread().hwndActive == window; }); }
     size_t Runs() { return ReadToolCalls(s.dir).size(); }
     // Until the tool has ended runs times in all and the command's button is enabled again.
     bool Finished(size_t runs, int button)
@@ -90,14 +78,10 @@ static HWND Console(Session& s) { return FindProcessWindow(s.process.dwProcessId
 static HWND ConsoleText(Session& s) { return GetDlgItem(Console(s), 100); }
 static bool FramePoint(HWND window, LRESULT part, LONG y, POINT* found)
 {
-    RECT r = Rect(window);
-    for (LONG x = r.right - 2; x > r.left; x -= 2) {
-        DWORD_PTR hit = 0;
-        if (SendMessageTimeoutA(window, WM_NCHITTEST, 0, MAKELPARAM(x, y), SMTO_ABORTIFHUNG, 2000, &hit) && (LRESULT)hit == part) {
-            *found = { x, y };
-            return true;
-        }
-    }
+    DWORD_PTR hit = 0;
+    for (LONG x = Rect(window).right - 2; x > Rect(window).left; x -= 2)
+        if (SendMessageTimeoutA(window, WM_NCHITTEST, 0, MAKELPARAM(x, y), SMTO_ABORTIFHUNG, 2000, &hit) && (LRESULT)hit == part)
+            return *found = { x, y }, true;
     return false;
 }
 static LONG CaptionRow(HWND window) { POINT c = {}; ClientToScreen(window, &c); return (Rect(window).top + c.y) / 2; }
@@ -112,11 +96,7 @@ static int ProgressPage(Session& s)
 // The question that Ctrl+C with nothing selected asks in the XC3SProg Console during a run.
 static HWND StopQuestion(Session& s, DWORD waitMs = 5000) { return FindProcessWindow(s.process.dwProcessId, "#32770", waitMs); }
 static std::string Selection(HWND text)
-{
-    DWORD from = 0, to = 0;
-    SendMessageA(text, EM_GETSEL, (WPARAM)&from, (LPARAM)&to);
-    return std::to_string(from) + ".." + std::to_string(to);
-}
+{ DWORD from = 0, to = 0; SendMessageA(text, EM_GETSEL, (WPARAM)&from, (LPARAM)&to); return std::to_string(from) + ".." + std::to_string(to); }
 // Answers the question with a click on its button; true once it has gone.
 static bool Answer(Person& p, HWND question, int button)
 {
@@ -198,10 +178,7 @@ TEST(Input, InTheConsoleASelectionOutlastsOutputAndCtrlCCopiesItOrAsksBeforeItSt
         for (int i = 0; i < 10; ++i)
             p.Press({ VK_SHIFT, VK_LEFT });
         ASSERT_TRUE(WaitFor([&] { return Selection(text) == "20..30"; })) << Selection(text);
-        if (!focused) {
-            SetForegroundWindow(s.w);
-            ASSERT_TRUE(WaitFor([&] { return p.Thread().hwndActive == s.w; }));
-        }
+        ASSERT_TRUE(focused || p.Front(s.w));
         // Two hand-overs of output.
         for (int i = 0; i < 2; ++i) {
             std::string before = WindowText(text);
@@ -216,8 +193,8 @@ TEST(Input, InTheConsoleASelectionOutlastsOutputAndCtrlCCopiesItOrAsksBeforeItSt
         p.Press({ VK_CONTROL, 'C' });
         return StopQuestion(s);
     };
-    HWND question = ask();
-    ASSERT_NE(question, (HWND)NULL);
+    HWND question = NULL;
+    ASSERT_NE(question = ask(), (HWND)NULL);
     int page = ProgressPage(s);
     EXPECT_TRUE(WaitFor([&] { return ProgressPage(s) >= page + 5; })) << page << " " << ProgressPage(s);
     EXPECT_EQ(WaitForSingleObject(tool, 10000), (DWORD)WAIT_OBJECT_0);
@@ -237,9 +214,7 @@ TEST(Input, InTheConsoleASelectionOutlastsOutputAndCtrlCCopiesItOrAsksBeforeItSt
     EXPECT_TRUE(WaitFor([&] { return GetClipboardSequenceNumber() != copies; }) && OpenClipboard(NULL));
     HANDLE data = GetClipboardData(CF_TEXT);
     EXPECT_EQ(data ? std::string((const char*)GlobalLock(data)) : "", WindowText(text).substr(0, 8));
-    if (data)
-        GlobalUnlock(data);
-    CloseClipboard();
+    GlobalUnlock(data), CloseClipboard();
     // Another program holds the clipboard: the copy fails. Each key after the one before reaches the text, not a
     // question: Shift+Right extends the selection.
     ASSERT_TRUE(OpenClipboard(NULL));
@@ -254,14 +229,12 @@ TEST(Input, InTheConsoleASelectionOutlastsOutputAndCtrlCCopiesItOrAsksBeforeItSt
     EXPECT_TRUE(WaitFor([&] { return Selection(text) == "0..1"; })) << Selection(text);
     EXPECT_EQ(StopQuestion(s, 0), (HWND)NULL);
     // Asked, the Main window waits with the question; Enter answers No. Asked again, Yes stops the tool.
-    question = ask();
-    ASSERT_NE(question, (HWND)NULL);
+    ASSERT_NE(question = ask(), (HWND)NULL);
     EXPECT_TRUE(GetWindow(question, GW_OWNER) == console && !IsWindowEnabled(s.w));
     p.Press({ VK_RETURN });
     EXPECT_TRUE(WaitFor([&] { return !IsWindow(question) && IsWindowEnabled(s.w); }));
     EXPECT_EQ(WaitForSingleObject(tool, 500), (DWORD)WAIT_TIMEOUT);
-    question = ask();
-    ASSERT_NE(question, (HWND)NULL);
+    ASSERT_NE(question = ask(), (HWND)NULL);
     DWORD answered = GetTickCount();
     EXPECT_TRUE(Answer(p, question, IDYES));
     EXPECT_EQ(WaitForSingleObject(tool, 1000), (DWORD)WAIT_OBJECT_0);
@@ -285,10 +258,10 @@ TEST(Input, WhileThePersonActsDuringARunTheRunGoesOnBeingWatched)
     Session s("input-act");
     ASSERT_TRUE(StartSlow(s));
     Person p{ s };
-    std::string lines;
+    std::string lines = "Stdout=";
     for (int i = 0; i < 60; ++i)
         lines += "line " + std::to_string(i) + "\\r\\n";
-    ConfigureTool(s.dir, "Stdout=" + lines + "\r\nProgress=\\t\\t\\tWriting data page #/120 at flash page #\r\nSteps=120\r\nStepMs=100\r\n");
+    ConfigureTool(s.dir, lines + "\r\nProgress=\\t\\t\\tWriting data page #/120 at flash page #\r\nSteps=120\r\nStepMs=100\r\n");
     Click(s.w, 4025);
     ASSERT_NE(Console(s), (HWND)NULL);
     const std::string loader = s.dir + s.exe;
@@ -320,42 +293,37 @@ TEST(Input, WhileThePersonActsDuringARunTheRunGoesOnBeingWatched)
         if (minimised)
             PostMessageA(console, WM_SYSCOMMAND, SC_MINIMIZE, 0);
         EXPECT_TRUE(WaitFor([&] { return (IsIconic(console) != FALSE) == minimised; })) << minimised;
-        SetForegroundWindow(s.w);
-        ASSERT_TRUE(WaitFor([&] { return p.Thread().hwndActive == s.w; }));
+        ASSERT_TRUE(p.Front(s.w));
         // Another click at the same point soon after would be a double-click, which closes nothing.
         Sleep(GetDoubleClickTime());
         p.ClickAt(at, Rect(s.w));
         EXPECT_TRUE(WaitFor([&] { return !IsIconic(console) && GetForegroundWindow() == console; })) << minimised;
     }
 
-    // Pages seen while a button is held: they must keep moving.
-    auto holdAndWatch = [&](DWORD ms) {
+    // The pointer at a point, the button pressed there (and the mouse moved) and held for two seconds: the pages
+    // seen meanwhile must keep moving.
+    auto holdAndWatch = [&](POINT at, std::vector<INPUT> press, POINT release) {
+        p.Send({ Person::Mouse(at) });
+        Sleep(200);
+        p.Send(press);
         std::vector<int> pages;
-        for (DWORD began = GetTickCount(); GetTickCount() - began < ms; Sleep(250))
+        for (DWORD began = GetTickCount(); GetTickCount() - began < 2000; Sleep(250))
             pages.push_back(ProgressPage(s));
+        p.Send({ Person::Mouse(release, MOUSEEVENTF_LEFTUP) });
         return pages.size() >= 6 && std::is_sorted(pages.begin(), pages.end()) && pages.front() > 0 && pages.back() >= pages.front() + 10;
     };
-    // The caption dragged by (40, 30) and held there for two seconds.
-    SetForegroundWindow(s.w);
-    ASSERT_TRUE(WaitFor([&] { return p.Thread().hwndActive == s.w; }));
+    // The caption dragged by (40, 30) and held there.
+    ASSERT_TRUE(p.Front(s.w));
     RECT before = Rect(s.w);
     POINT grip = { before.left + 40, CaptionRow(s.w) }, moved = { grip.x + 40, grip.y + 30 };
-    p.Send({ Person::Mouse(grip) });
-    Sleep(200);
-    p.Send({ Person::Mouse(grip, MOUSEEVENTF_LEFTDOWN), Person::Mouse({ grip.x + 20, grip.y + 15 }), Person::Mouse(moved) });
-    EXPECT_TRUE(holdAndWatch(2000)) << "while the caption was held";
-    p.Send({ Person::Mouse(moved, MOUSEEVENTF_LEFTUP) });
+    EXPECT_TRUE(holdAndWatch(grip, { Person::Mouse(grip, MOUSEEVENTF_LEFTDOWN), Person::Mouse({ grip.x + 20, grip.y + 15 }),
+                                     Person::Mouse(moved) }, moved)) << "while the caption was held";
     EXPECT_TRUE(WaitFor([&] { return Rect(s.w).left == before.left + 40 && Rect(s.w).top == before.top + 30; }));
-
-    // The console's scroll bar held down at its upper arrow for two seconds.
+    // The console's scroll bar held down at its upper arrow.
     HWND text = ConsoleText(s);
     POINT arrow;
     ASSERT_TRUE(FramePoint(text, HTVSCROLL, Rect(text).top + GetSystemMetrics(SM_CYVSCROLL) / 2 + 2, &arrow));
-    p.Send({ Person::Mouse(arrow) });
-    Sleep(200);
-    p.Send({ Person::Mouse(arrow, MOUSEEVENTF_LEFTDOWN) });
-    EXPECT_TRUE(holdAndWatch(2000)) << "while the scroll bar was held";
-    p.Send({ Person::Mouse(arrow, MOUSEEVENTF_LEFTUP) });
+    EXPECT_TRUE(holdAndWatch(arrow, { Person::Mouse(arrow, MOUSEEVENTF_LEFTDOWN) }, arrow)) << "while the scroll bar was held";
 
     // Minimised with its own button, then restored as the taskbar restores it.
     ASSERT_TRUE(FramePoint(s.w, HTMINBUTTON, CaptionRow(s.w), &at));
