@@ -49,12 +49,16 @@ struct Person {
     }
     GUITHREADINFO Thread()
     { GUITHREADINFO t = {}; t.cbSize = sizeof t; GetGUIThreadInfo(GetWindowThreadProcessId(s.w, NULL), &t); return t; }
-    // Brings window to the front and waits until its thread has made it the active one.
-    bool Front(HWND window) { SetForegroundWindow(window); return WaitFor([&] { return Thread().hwndActive == window; }); }
+    // Brings window to the front and waits until its thread has made it the active one (and focused focus, when given):
+    // the foreground alone is set at once, the activation comes later.
+    bool Front(HWND window, HWND focus = NULL)
+    {
+        SetForegroundWindow(window);
+        return WaitFor([&] { GUITHREADINFO t = Thread(); return t.hwndActive == window && (!focus || t.hwndFocus == focus); });
+    }
     size_t Runs() { return ReadToolCalls(s.dir).size(); }
-    // Until the tool has ended runs times in all and the command's button is enabled again.
-    bool Finished(size_t runs, int button)
-    { return WaitFor([&] { return Runs() >= runs && IsControlEnabled(s.w, button); }, 20000); }
+    // Until the tool has ended runs times in all and "Load" is enabled again.
+    bool Finished(size_t runs) { return WaitFor([&] { return Runs() >= runs && IsControlEnabled(s.w, 4001); }, 20000); }
 };
 
 // The loader with its bitstream chosen and a tool that takes a second, in front, active, its focus set and
@@ -103,13 +107,6 @@ static bool Answer(Person& p, HWND question, int button)
     p.Click(button, 1, MOUSEEVENTF_LEFTDOWN, MOUSEEVENTF_LEFTUP, question);
     return GetDlgItem(question, button) != NULL && WaitFor([&] { return !IsWindow(question); });
 }
-// The XC3SProg Console active with its text focused, so that keys reach it.
-static bool ActivateConsole(Session& s, Person& p)
-{
-    HWND console = Console(s), text = ConsoleText(s);
-    SetForegroundWindow(console);
-    return WaitFor([&] { GUITHREADINFO t = p.Thread(); return t.hwndActive == console && t.hwndFocus == text; });
-}
 
 // The keyboard alone runs a Load, and after a command the focus is back on its button; clicks and keys made
 // while a command runs are dropped, what comes after its end acts.
@@ -121,14 +118,14 @@ TEST(Input, InputMadeWhileACommandRunsIsDroppedAndTheKeyboardWorksAfterwards)
     // The focus starts on "Quit"; Tab moves it to "Load" and Space presses that; Enter then presses "Load" again.
     p.Press({ VK_TAB });
     p.Press({ VK_SPACE });
-    ASSERT_TRUE(p.Finished(1, 4001));
+    ASSERT_TRUE(p.Finished(1));
     p.Press({ VK_RETURN });
-    ASSERT_TRUE(p.Finished(2, 4001));
+    ASSERT_TRUE(p.Finished(2));
     // A double-click on "Load" is one Load. A click after its end is handled after whatever input was
     // queued before it: here "Advanced", which widens the window.
     RECT narrow = Rect(s.w);
     p.Click(4001, 2);
-    ASSERT_TRUE(p.Finished(3, 4001));
+    ASSERT_TRUE(p.Finished(3));
     p.Click(4007);
     EXPECT_TRUE(WaitFor([&] { return Rect(s.w).right - Rect(s.w).left > narrow.right - narrow.left; }));
     EXPECT_EQ(p.Runs(), 3u);
@@ -138,7 +135,7 @@ TEST(Input, InputMadeWhileACommandRunsIsDroppedAndTheKeyboardWorksAfterwards)
     ASSERT_TRUE(WaitFor([&] { return !IsControlEnabled(s.w, 4001); }));
     p.Click(IDCANCEL);
     p.Click(4009, 1, MOUSEEVENTF_RIGHTDOWN, MOUSEEVENTF_RIGHTUP);
-    ASSERT_TRUE(p.Finished(4, 4001));
+    ASSERT_TRUE(p.Finished(4));
     EXPECT_EQ(FindProcessWindow(s.process.dwProcessId, "#32768"), (HWND)NULL);
     p.Click(4024);
     EXPECT_TRUE(WaitFor([&] { return IsControlVisible(s.w, 4033); }));
@@ -173,7 +170,7 @@ TEST(Input, InTheConsoleASelectionOutlastsOutputAndCtrlCCopiesItOrAsksBeforeItSt
     HWND console = Console(s), text = ConsoleText(s);
     for (bool focused : { true, false }) {
         SCOPED_TRACE(focused ? "focused" : "while the Main window was active");
-        ASSERT_TRUE(ActivateConsole(s, p));
+        ASSERT_TRUE(p.Front(console, text));
         SendMessageA(text, EM_SETSEL, 30, 30);
         for (int i = 0; i < 10; ++i)
             p.Press({ VK_SHIFT, VK_LEFT });
@@ -184,7 +181,7 @@ TEST(Input, InTheConsoleASelectionOutlastsOutputAndCtrlCCopiesItOrAsksBeforeItSt
             std::string before = WindowText(text);
             EXPECT_TRUE(WaitFor([&] { return WindowText(text) != before; }));
         }
-        ASSERT_TRUE(ActivateConsole(s, p));
+        ASSERT_TRUE(p.Front(console, text));
         p.Press({ VK_SHIFT, VK_LEFT });
         EXPECT_TRUE(WaitFor([&] { return Selection(text) == "19..30"; })) << Selection(text);
     }
@@ -204,9 +201,8 @@ TEST(Input, InTheConsoleASelectionOutlastsOutputAndCtrlCCopiesItOrAsksBeforeItSt
 
     // The boot.
     ASSERT_TRUE(WaitFor([&] { return StartedToolRuns(s.dir) == 3; }));
-    tool = OpenToolProcess(s.process.dwProcessId);
-    ASSERT_NE(tool, (HANDLE)NULL);
-    ASSERT_TRUE(ActivateConsole(s, p));
+    ASSERT_NE(tool = OpenToolProcess(s.process.dwProcessId), (HANDLE)NULL);
+    ASSERT_TRUE(p.Front(console, text));
     SendMessageA(text, EM_SETSEL, 0, 8);
     // Watched without opening the clipboard, which would make the copy fail.
     DWORD copies = GetClipboardSequenceNumber();
@@ -241,7 +237,7 @@ TEST(Input, InTheConsoleASelectionOutlastsOutputAndCtrlCCopiesItOrAsksBeforeItSt
     printf("[ the tool ended %lu ms after the click on Yes ]\n", GetTickCount() - answered);
     CloseHandle(tool);
     // A tool ended from outside logs no end of its run.
-    ASSERT_TRUE(p.Finished(2, 4001));
+    ASSERT_TRUE(p.Finished(2));
     const std::string box = ControlText(s.w, 4009), run = "XC3SProg processing.\r\n";
     EXPECT_EQ(box.substr(box.rfind("Waiting")), "Waiting for internal flash to be loaded.\r\n" + run + "XC3SProg done.\r\n" + run +
               "XC3SProg done.\r\nInternal Flash loaded.\r\n" + run + "XC3SProg stopped.\r\n");
@@ -276,7 +272,7 @@ TEST(Input, WhileThePersonActsDuringARunTheRunGoesOnBeingWatched)
     // The same run left alone, for what watching it costs by itself.
     ASSERT_TRUE(startRun(1));
     unsigned long long alone = ProcessCpuMs(s.process.hProcess, loader);
-    ASSERT_TRUE(p.Finished(1, 4001));
+    ASSERT_TRUE(p.Finished(1));
     alone = ProcessCpuMs(s.process.hProcess, loader) - alone;
     CloseHandle(tool);
 
@@ -287,8 +283,7 @@ TEST(Input, WhileThePersonActsDuringARunTheRunGoesOnBeingWatched)
     ASSERT_TRUE(FramePoint(s.w, HTCLOSE, CaptionRow(s.w), &at));
     p.ClickAt(at, Rect(s.w));
     HWND console = Console(s);
-    ASSERT_NE(console, (HWND)NULL);
-    EXPECT_TRUE(WaitFor([&] { return IsDlgButtonChecked(s.w, 4025) == BST_CHECKED; }));
+    ASSERT_TRUE(console && WaitFor([&] { return IsDlgButtonChecked(s.w, 4025) == BST_CHECKED; }));
     for (bool minimised : { true, false }) {
         if (minimised)
             PostMessageA(console, WM_SYSCOMMAND, SC_MINIMIZE, 0);

@@ -12,28 +12,22 @@
 
 using namespace testing_support;
 
-static const std::string kReport = "Devices found: 1\r\nDevice name: X\r\n";
-static const std::string kHint = "XC3SProg is still working: Ctrl+C in the XC3SProg Console stops it.\r\n";
-
 // Posted, as a person's click would arrive; the test goes on while the Load runs.
 static void PostLoad(const Session& s)
-{
-    SetDlgItemTextA(s.w, 4003, s.bitstream.c_str());
-    PostMessageA(s.w, WM_COMMAND, MAKEWPARAM(4001, BN_CLICKED), (LPARAM)GetDlgItem(s.w, 4001));
-}
+{ SetDlgItemTextA(s.w, 4003, s.bitstream.c_str()); PostMessageA(s.w, WM_COMMAND, MAKEWPARAM(4001, BN_CLICKED), (LPARAM)GetDlgItem(s.w, 4001)); }
 
-TEST(Watch, WhileTheToolRunsTheWindowAnswersPaintsShowsProgressAndStartsOrEndsNothing)
+// While the tool runs the window answers, paints, shows the progress and starts or ends nothing; afterwards it
+// reports failures the tool only printed in the tool's own words, and reads floods of output to the end.
+TEST(Watch, WhileTheToolRunsTheWindowAnswersAndStartsNothingAfterwardsItReportsWhatTheToolSaid)
 {
     Session s("watch");
     ConfigureTool(s.dir, "Progress=\\t\\t\\tWriting data page #/80 at flash page #\r\nSteps=80\r\nStepMs=100\r\n");
     ASSERT_TRUE(s.Start());
     PostLoad(s);
     ASSERT_TRUE(WaitFor([&] { return StartedToolRuns(s.dir) == 1; }));
-    DWORD started = GetTickCount();
+    DWORD started = GetTickCount(), asked = started;
     DWORD_PTR answer = 0;
-
     // It answers within a second, and paints what another window uncovered within half a second.
-    DWORD asked = GetTickCount();
     EXPECT_TRUE(SendMessageTimeoutA(s.w, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 1000, &answer) && GetTickCount() - asked < 1000);
     RedrawWindow(s.w, NULL, NULL, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN);
     EXPECT_TRUE(WaitsForPaint(s.w));
@@ -42,20 +36,19 @@ TEST(Watch, WhileTheToolRunsTheWindowAnswersPaintsShowsProgressAndStartsOrEndsNo
     // Commands, a click on "Quit" and on two check boxes, and close requests, sent and posted: none acts.
     // A click toggles a check box before its command is refused, so those are sent once. The close
     // requests show the XC3SProg Console and say once how to stop the tool.
-    const struct { UINT message; int control; WPARAM wParam; bool posted; } requests[] = {
-        {WM_COMMAND, 0, MAKEWPARAM(4001, BN_CLICKED), true}, {WM_COMMAND, 0, MAKEWPARAM(4011, BN_CLICKED), true},
-        {WM_COMMAND, 0, MAKEWPARAM(IDCANCEL, BN_CLICKED), true}, {WM_CLOSE, 0, 0, true}, {WM_SYSCOMMAND, 0, SC_CLOSE, true},
-        {BM_CLICK, IDCANCEL, 0, true}, {BM_CLICK, 4026, 0, false}, {BM_CLICK, 4007, 0, false},
+    const struct { HWND target; UINT message; WPARAM wParam; bool posted; } requests[] = {
+        {s.w, WM_COMMAND, MAKEWPARAM(4001, BN_CLICKED), true}, {s.w, WM_COMMAND, MAKEWPARAM(4011, BN_CLICKED), true},
+        {s.w, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), true}, {s.w, WM_CLOSE, 0, true}, {s.w, WM_SYSCOMMAND, SC_CLOSE, true},
+        {GetDlgItem(s.w, IDCANCEL), BM_CLICK, 0, true}, {GetDlgItem(s.w, 4026), BM_CLICK, 0, false}, {GetDlgItem(s.w, 4007), BM_CLICK, 0, false},
     };
-    for (const auto& r : requests) {
-        HWND target = r.control ? GetDlgItem(s.w, r.control) : s.w;
-        EXPECT_TRUE(SendMessageTimeoutA(target, r.message, r.wParam, 0, SMTO_ABORTIFHUNG, 2000, &answer) &&
-                    (!r.posted || PostMessageA(target, r.message, r.wParam, 0))) << r.message;
-    }
+    for (const auto& r : requests)
+        EXPECT_TRUE(SendMessageTimeoutA(r.target, r.message, r.wParam, 0, SMTO_ABORTIFHUNG, 2000, &answer) &&
+                    (!r.posted || PostMessageA(r.target, r.message, r.wParam, 0))) << r.message;
     EXPECT_TRUE(SendMessageTimeoutA(s.w, WM_QUERYENDSESSION, 0, 0, SMTO_ABORTIFHUNG, 2000, &answer) && answer == FALSE);
 
     // The box's last line follows the tool's progress, after the log as it stands.
-    const std::string during = kReport + "XC3SProg processing.\r\n" + kHint, line = during + "Writing data page ";
+    const std::string during = "Devices found: 1\r\nDevice name: X\r\nXC3SProg processing.\r\n"
+                               "XC3SProg is still working: Ctrl+C in the XC3SProg Console stops it.\r\n", line = during + "Writing data page ";
     std::vector<int> pages;
     EXPECT_TRUE(WaitFor([&] { return ControlText(s.w, 4009).compare(0, line.size(), line) == 0; }));
     for (; GetTickCount() - started < 6500; Sleep(300)) {
@@ -76,10 +69,9 @@ TEST(Watch, WhileTheToolRunsTheWindowAnswersPaintsShowsProgressAndStartsOrEndsNo
               "100111");
     EXPECT_EQ(IniValues(s.ini, {"Advanced/Load_FPGA_after_loading_Flash"}), "<missing>");
     EXPECT_TRUE(SendMessageTimeoutA(s.w, WM_QUERYENDSESSION, 0, 0, SMTO_ABORTIFHUNG, 2000, &answer) && answer == TRUE);
-}
 
-TEST(Watch, FailuresTheToolOnlyPrintsAreReportedInItsOwnWordsAndFloodsAreReadToTheEnd)
-{
+    // What the tool said, with the XC3SProg Console hidden.
+    Click(s.w, 4025);
     const std::string run = "\r\nXC3SProg processing.\r\n", loaded = "XC3SProg done.\r\ntop.bit loaded into FPGA\r\n", wide(300, 'w');
     auto failed = [](const std::string& why) { return "XC3SProg failed: " + why + "\r\nIO Error\r\n"; };
     const struct { const char* name; std::string tool, log; } cases[] = {
@@ -93,8 +85,6 @@ TEST(Watch, FailuresTheToolOnlyPrintsAreReportedInItsOwnWordsAndFloodsAreReadToT
         {"8 MB", "FloodBytes=8388608\r\n", loaded},
         {"8 MB in one line", "FloodBytes=8388608\r\nFloodLine=0\r\nStdout=IOException\r\n", failed("IOException" + std::string(50, 'x') + "...")},
     };
-    Session s("watch-said");
-    ASSERT_TRUE(s.Start());
     auto peakPrivateBytes = [&](PROCESS_MEMORY_COUNTERS m = {}) {
         return GetProcessMemoryInfo(s.process.hProcess, &m, sizeof m) ? (long long)m.PeakPagefileUsage : 0LL; };
     std::string box = ControlText(s.w, 4009);
@@ -148,11 +138,9 @@ static bool PlatformHasKillOnCloseJobs(const Session& s)
     bool joined = CreateProcessA(NULL, &line[0], NULL, NULL, FALSE, CREATE_SUSPENDED | CREATE_NO_WINDOW, NULL, s.dir.c_str(), &startup, &child) &&
                   job && SetInformationJobObject(job, JobObjectExtendedLimitInformation, &limits, sizeof limits) &&
                   AssignProcessToJobObject(job, child.hProcess);
-    if (child.hProcess)
-        TerminateProcess(child.hProcess, 0);
+    TerminateProcess(child.hProcess, 0);
     for (HANDLE h : { job, child.hProcess, child.hThread })
-        if (h)
-            CloseHandle(h);
+        CloseHandle(h);
     return joined;
 }
 
