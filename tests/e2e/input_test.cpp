@@ -37,7 +37,7 @@ struct Person {
         Send(inputs);
     }
     // Clicks in the middle of a control: a button of the Main window's, or of another window's.
-    void Click(int id, int clicks = 1, DWORD down = MOUSEEVENTF_LEFTDOWN, DWORD up = MOUSEEVENTF_LEFTUP, HWND parent = NULL)
+    void Click(int id, HWND parent = NULL, int clicks = 1, DWORD down = MOUSEEVENTF_LEFTDOWN, DWORD up = MOUSEEVENTF_LEFTUP)
     { RECT r = Rect(GetDlgItem(parent ? parent : s.w, id)); ClickAt({ (r.left + r.right) / 2, (r.top + r.bottom) / 2 }, r, clicks, down, up); }
     // Keys pressed in order and released in the reverse order: { VK_CONTROL, 'C' } is Ctrl+C.
     void Press(std::vector<WORD> keys)
@@ -56,30 +56,30 @@ struct Person {
         SetForegroundWindow(window);
         return WaitFor([&] { GUITHREADINFO t = Thread(); return t.hwndActive == window && (!focus || t.hwndFocus == focus); });
     }
+    // Answers a question with a click on its button; true once it has gone.
+    bool Answer(HWND question, int button)
+    { Click(button, question); return GetDlgItem(question, button) && WaitFor([&] { return !IsWindow(question); }); }
     size_t Runs() { return ReadToolCalls(s.dir).size(); }
     // Until the tool has ended runs times in all and "Load" is enabled again.
     bool Finished(size_t runs) { return WaitFor([&] { return Runs() >= runs && IsControlEnabled(s.w, 4001); }, 20000); }
 };
 
 // The loader with its bitstream chosen and a tool that takes a second, in front, active, its focus set and
-// its face painted: the foreground alone is set at once, while the loader's thread activates the window later.
+// its face painted.
 static bool StartSlow(Session& s)
 {
     ConfigureTool(s.dir, "WaitMs=1000\r\n");
     WriteFileText(s.ini, "[Files]\r\nLastFile=" + s.bitstream + "\r\n[DlgPosition]\r\nX=200\r\nY=150\r\n");
     Person p{ s };
-    return s.Start() && SetForegroundWindow(s.w) &&
-           WaitFor([&] { GUITHREADINFO t = p.Thread();
-                         return GetForegroundWindow() == s.w && t.hwndActive == s.w && IsChild(s.w, t.hwndFocus) &&
-                         !WaitsForPaint(s.w); });
+    return s.Start() && p.Front(s.w) &&
+           WaitFor([&] { return GetForegroundWindow() == s.w && IsChild(s.w, p.Thread().hwndFocus) && !WaitsForPaint(s.w); });
 }
 // A Load as a posted click on its button, so that the test goes on while it runs.
 static void PostLoad(Session& s) { PostMessageA(s.w, WM_COMMAND, MAKEWPARAM(4001, BN_CLICKED), (LPARAM)GetDlgItem(s.w, 4001)); }
 
-// The XC3SProg Console's window and text; a hit-test point of a window's frame (HTCAPTION, HTCLOSE ...), found
+// The XC3SProg Console's window (its text is its control 100); a hit-test point of a window's frame (HTCAPTION, HTCLOSE ...), found
 // by asking the window along the row at the given height, from the right.
 static HWND Console(Session& s) { return FindProcessWindow(s.process.dwProcessId, "VLR_ConsoleClass", 5000); }
-static HWND ConsoleText(Session& s) { return GetDlgItem(Console(s), 100); }
 static bool FramePoint(HWND window, LRESULT part, LONG y, POINT* found)
 {
     DWORD_PTR hit = 0;
@@ -97,16 +97,8 @@ static int ProgressPage(Session& s)
     return at == std::string::npos || box.find("\r\n", at) != std::string::npos ? -1 : atoi(box.c_str() + at + 18);
 }
 
-// The question that Ctrl+C with nothing selected asks in the XC3SProg Console during a run.
-static HWND StopQuestion(Session& s, DWORD waitMs = 5000) { return FindProcessWindow(s.process.dwProcessId, "#32770", waitMs); }
 static std::string Selection(HWND text)
 { DWORD from = 0, to = 0; SendMessageA(text, EM_GETSEL, (WPARAM)&from, (LPARAM)&to); return std::to_string(from) + ".." + std::to_string(to); }
-// Answers the question with a click on its button; true once it has gone.
-static bool Answer(Person& p, HWND question, int button)
-{
-    p.Click(button, 1, MOUSEEVENTF_LEFTDOWN, MOUSEEVENTF_LEFTUP, question);
-    return GetDlgItem(question, button) != NULL && WaitFor([&] { return !IsWindow(question); });
-}
 
 // The keyboard alone runs a Load, and after a command the focus is back on its button; clicks and keys made
 // while a command runs are dropped, what comes after its end acts.
@@ -124,7 +116,7 @@ TEST(Input, InputMadeWhileACommandRunsIsDroppedAndTheKeyboardWorksAfterwards)
     // A double-click on "Load" is one Load. A click after its end is handled after whatever input was
     // queued before it: here "Advanced", which widens the window.
     RECT narrow = Rect(s.w);
-    p.Click(4001, 2);
+    p.Click(4001, NULL, 2);
     ASSERT_TRUE(p.Finished(3));
     p.Click(4007);
     EXPECT_TRUE(WaitFor([&] { return Rect(s.w).right - Rect(s.w).left > narrow.right - narrow.left; }));
@@ -134,7 +126,7 @@ TEST(Input, InputMadeWhileACommandRunsIsDroppedAndTheKeyboardWorksAfterwards)
     p.Click(4001);
     ASSERT_TRUE(WaitFor([&] { return !IsControlEnabled(s.w, 4001); }));
     p.Click(IDCANCEL);
-    p.Click(4009, 1, MOUSEEVENTF_RIGHTDOWN, MOUSEEVENTF_RIGHTUP);
+    p.Click(4009, NULL, 1, MOUSEEVENTF_RIGHTDOWN, MOUSEEVENTF_RIGHTUP);
     ASSERT_TRUE(p.Finished(4));
     EXPECT_EQ(FindProcessWindow(s.process.dwProcessId, "#32768"), (HWND)NULL);
     p.Click(4024);
@@ -167,7 +159,7 @@ TEST(Input, InTheConsoleASelectionOutlastsOutputAndCtrlCCopiesItOrAsksBeforeItSt
     ASSERT_TRUE(WaitFor([&] { return StartedToolRuns(s.dir) == 2 && ProgressPage(s) > 0; }));
     HANDLE tool = OpenToolProcess(s.process.dwProcessId);
     ASSERT_NE(tool, (HANDLE)NULL);
-    HWND console = Console(s), text = ConsoleText(s);
+    HWND console = Console(s), text = GetDlgItem(Console(s), 100);
     for (bool focused : { true, false }) {
         SCOPED_TRACE(focused ? "focused" : "while the Main window was active");
         ASSERT_TRUE(p.Front(console, text));
@@ -177,19 +169,15 @@ TEST(Input, InTheConsoleASelectionOutlastsOutputAndCtrlCCopiesItOrAsksBeforeItSt
         ASSERT_TRUE(WaitFor([&] { return Selection(text) == "20..30"; })) << Selection(text);
         ASSERT_TRUE(focused || p.Front(s.w));
         // Two hand-overs of output.
-        for (int i = 0; i < 2; ++i) {
-            std::string before = WindowText(text);
-            EXPECT_TRUE(WaitFor([&] { return WindowText(text) != before; }));
-        }
+        for (int i = 0; i < 2; ++i)
+            EXPECT_TRUE(WaitFor([&, before = WindowText(text)] { return WindowText(text) != before; }));
         ASSERT_TRUE(p.Front(console, text));
         p.Press({ VK_SHIFT, VK_LEFT });
         EXPECT_TRUE(WaitFor([&] { return Selection(text) == "19..30"; })) << Selection(text);
     }
-    auto ask = [&] {
-        SendMessageA(text, EM_SETSEL, 0, 0);
-        p.Press({ VK_CONTROL, 'C' });
-        return StopQuestion(s);
-    };
+    // The question that Ctrl+C with nothing selected asks.
+    auto ask = [&] { SendMessageA(text, EM_SETSEL, 0, 0); p.Press({ VK_CONTROL, 'C' });
+                     return FindProcessWindow(s.process.dwProcessId, "#32770", 5000); };
     HWND question = NULL;
     ASSERT_NE(question = ask(), (HWND)NULL);
     int page = ProgressPage(s);
@@ -197,7 +185,7 @@ TEST(Input, InTheConsoleASelectionOutlastsOutputAndCtrlCCopiesItOrAsksBeforeItSt
     EXPECT_EQ(WaitForSingleObject(tool, 10000), (DWORD)WAIT_OBJECT_0);
     CloseHandle(tool);
     EXPECT_TRUE(WaitFor([&] { return WindowText(text).find("   Writing data page 80/80 at flash page 80\r\nDone, exit code 0\r\n") != std::string::npos; }));
-    EXPECT_TRUE(IsWindow(question) && Answer(p, question, IDYES));
+    EXPECT_TRUE(IsWindow(question) && p.Answer(question, IDYES));
 
     // The boot.
     ASSERT_TRUE(WaitFor([&] { return StartedToolRuns(s.dir) == 3; }));
@@ -223,7 +211,7 @@ TEST(Input, InTheConsoleASelectionOutlastsOutputAndCtrlCCopiesItOrAsksBeforeItSt
     p.Press({ VK_CONTROL, VK_MENU, 'C' });
     p.Press({ VK_SHIFT, VK_RIGHT });
     EXPECT_TRUE(WaitFor([&] { return Selection(text) == "0..1"; })) << Selection(text);
-    EXPECT_EQ(StopQuestion(s, 0), (HWND)NULL);
+    EXPECT_EQ(FindProcessWindow(s.process.dwProcessId, "#32770"), (HWND)NULL);
     // Asked, the Main window waits with the question; Enter answers No. Asked again, Yes stops the tool.
     ASSERT_NE(question = ask(), (HWND)NULL);
     EXPECT_TRUE(GetWindow(question, GW_OWNER) == console && !IsWindowEnabled(s.w));
@@ -232,7 +220,7 @@ TEST(Input, InTheConsoleASelectionOutlastsOutputAndCtrlCCopiesItOrAsksBeforeItSt
     EXPECT_EQ(WaitForSingleObject(tool, 500), (DWORD)WAIT_TIMEOUT);
     ASSERT_NE(question = ask(), (HWND)NULL);
     DWORD answered = GetTickCount();
-    EXPECT_TRUE(Answer(p, question, IDYES));
+    EXPECT_TRUE(p.Answer(question, IDYES));
     EXPECT_EQ(WaitForSingleObject(tool, 1000), (DWORD)WAIT_OBJECT_0);
     printf("[ the tool ended %lu ms after the click on Yes ]\n", GetTickCount() - answered);
     CloseHandle(tool);
@@ -265,9 +253,8 @@ TEST(Input, WhileThePersonActsDuringARunTheRunGoesOnBeingWatched)
     auto startRun = [&](size_t runs) {
         SetForegroundWindow(s.w);
         PostLoad(s);
-        bool started = WaitFor([&] { return StartedToolRuns(s.dir) == runs; });
-        tool = OpenToolProcess(s.process.dwProcessId);
-        return started && tool != NULL && WaitFor([&] { return ProgressPage(s) > 0; });
+        return WaitFor([&] { return StartedToolRuns(s.dir) == runs; }) && (tool = OpenToolProcess(s.process.dwProcessId)) &&
+               WaitFor([&] { return ProgressPage(s) > 0; });
     };
     // The same run left alone, for what watching it costs by itself.
     ASSERT_TRUE(startRun(1));
@@ -315,7 +302,7 @@ TEST(Input, WhileThePersonActsDuringARunTheRunGoesOnBeingWatched)
                                      Person::Mouse(moved) }, moved)) << "while the caption was held";
     EXPECT_TRUE(WaitFor([&] { return Rect(s.w).left == before.left + 40 && Rect(s.w).top == before.top + 30; }));
     // The console's scroll bar held down at its upper arrow.
-    HWND text = ConsoleText(s);
+    HWND text = GetDlgItem(Console(s), 100);
     POINT arrow;
     ASSERT_TRUE(FramePoint(text, HTVSCROLL, Rect(text).top + GetSystemMetrics(SM_CYVSCROLL) / 2 + 2, &arrow));
     EXPECT_TRUE(holdAndWatch(arrow, { Person::Mouse(arrow, MOUSEEVENTF_LEFTDOWN) }, arrow)) << "while the scroll bar was held";

@@ -47,8 +47,8 @@ TEST(Watch, WhileTheToolRunsTheWindowAnswersAndStartsNothingAfterwardsItReportsW
     EXPECT_TRUE(SendMessageTimeoutA(s.w, WM_QUERYENDSESSION, 0, 0, SMTO_ABORTIFHUNG, 2000, &answer) && answer == FALSE);
 
     // The box's last line follows the tool's progress, after the log as it stands.
-    const std::string during = "Devices found: 1\r\nDevice name: X\r\nXC3SProg processing.\r\n"
-                               "XC3SProg is still working: Ctrl+C in the XC3SProg Console stops it.\r\n", line = during + "Writing data page ";
+    const std::string during = "Devices found: 1\r\nDevice name: X\r\nXC3SProg processing.\r\nXC3SProg is still working: "
+                               "Ctrl+C in the XC3SProg Console stops it.\r\n", line = during + "Writing data page ";
     std::vector<int> pages;
     EXPECT_TRUE(WaitFor([&] { return ControlText(s.w, 4009).compare(0, line.size(), line) == 0; }));
     for (; GetTickCount() - started < 6500; Sleep(300)) {
@@ -65,25 +65,26 @@ TEST(Watch, WhileTheToolRunsTheWindowAnswersAndStartsNothingAfterwardsItReportsW
     EXPECT_EQ(ControlText(s.w, 4009), during + "XC3SProg done.\r\ntop.bit loaded into FPGA\r\n");
     EXPECT_EQ(std::to_string(StartedToolRuns(s.dir)) + std::to_string(IsDlgButtonChecked(s.w, 4026)) +
               std::to_string(IsDlgButtonChecked(s.w, 4007)) + std::to_string(s.WaitForExit(500) == STILL_ACTIVE) +
-              std::to_string(IsDlgButtonChecked(s.w, 4025)) + std::to_string(!!FindProcessWindow(s.process.dwProcessId, "VLR_ConsoleClass")),
-              "100111");
+              std::to_string(IsDlgButtonChecked(s.w, 4025)) +
+              std::to_string(FindProcessWindow(s.process.dwProcessId, "VLR_ConsoleClass") != NULL), "100111");
     EXPECT_EQ(IniValues(s.ini, {"Advanced/Load_FPGA_after_loading_Flash"}), "<missing>");
     EXPECT_TRUE(SendMessageTimeoutA(s.w, WM_QUERYENDSESSION, 0, 0, SMTO_ABORTIFHUNG, 2000, &answer) && answer == TRUE);
 
     // What the tool said, with the XC3SProg Console hidden.
     Click(s.w, 4025);
     const std::string run = "\r\nXC3SProg processing.\r\n", loaded = "XC3SProg done.\r\ntop.bit loaded into FPGA\r\n", wide(300, 'w');
-    auto failed = [](const std::string& why) { return "XC3SProg failed: " + why + "\r\nIO Error\r\n"; };
+    auto failed = [](const std::string& why) { return "XC3SProg failed" + why + "\r\nIO Error\r\n"; };
     const struct { const char* name; std::string tool, log; } cases[] = {
-        {"two parts on one line", "Stdout=Reading Bitfile top.bit\\x00 failed, no such file\\r\\n", failed("Reading Bitfile top.bit  failed, no such file")},
-        {"on a progress line", "ExitCode=2\r\nStdout=Verify failed\\rVerify passed", "XC3SProg failed with exit code 2: Verify failed\r\nIO Error\r\n"},
-        {"in a long line", "Stdout=" + std::string(100, 'w') + " Erase failed " + wide, failed("Erase failed " + std::string(48, 'w') + "...")},
-        {"beyond what is kept of a line", "Stdout=" + wide + " Erase failed " + wide, failed("Erase failed...")},
+        {"two parts on one line", "Stdout=Reading Bitfile top.bit\\x00 failed, no such file\\r\\n",
+         failed(": Reading Bitfile top.bit  failed, no such file")},
+        {"on a progress line", "ExitCode=2\r\nStdout=Verify failed\\rVerify passed", failed(" with exit code 2: Verify failed")},
+        {"in a long line", "Stdout=" + wide.substr(200) + " Erase failed " + wide, failed(": Erase failed " + wide.substr(252) + "...")},
+        {"beyond what is kept of a line", "Stdout=" + wide + " Erase failed " + wide, failed(": Erase failed...")},
         {"no failure text", "Stdout=Reading Bitfile top.bit\\nfailed? no\\r\\n", loaded},
-        {"on the last line, cut off", "Tail=Erase failed", failed("Erase failed")},
+        {"on the last line, cut off", "Tail=Erase failed", failed(": Erase failed")},
         {"2 MB in one line", "FloodBytes=2097152\r\nFloodLine=0\r\n", loaded},
         {"8 MB", "FloodBytes=8388608\r\n", loaded},
-        {"8 MB in one line", "FloodBytes=8388608\r\nFloodLine=0\r\nStdout=IOException\r\n", failed("IOException" + std::string(50, 'x') + "...")},
+        {"8 MB in one line", "FloodBytes=8388608\r\nFloodLine=0\r\nStdout=IOException", failed(": IOException" + std::string(50, 'x') + "...")},
     };
     auto peakPrivateBytes = [&](PROCESS_MEMORY_COUNTERS m = {}) {
         return GetProcessMemoryInfo(s.process.hProcess, &m, sizeof m) ? (long long)m.PeakPagefileUsage : 0LL; };
@@ -124,20 +125,17 @@ TEST(Watch, WhileTheToolRunsTheWindowAnswersAndStartsNothingAfterwardsItReportsW
     EXPECT_EQ(shown.substr(shown.size() - std::min(shown.size(), end.size())), end);
 }
 
-// Whether this platform can put a child into a job that ends it with its last handle: then the loader's
-// tool must be in one. Tried on a suspended stand-in of the test's own.
-static bool PlatformHasKillOnCloseJobs(const Session& s)
+// Whether this platform can put a child into a job of its own (before Windows 8, one already in a job cannot
+// be): then the loader's tool must be in one that ends it with the loader. Tried on a suspended stand-in.
+static bool PlatformPutsChildrenIntoJobs(const Session& s)
 {
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION child = {};
     std::string line = "\"" + s.dir + "xc3sprog.exe\"";
     HANDLE job = CreateJobObjectA(NULL, NULL);
-    JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits = {};
-    limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
-    bool joined = CreateProcessA(NULL, &line[0], NULL, NULL, FALSE, CREATE_SUSPENDED | CREATE_NO_WINDOW, NULL, s.dir.c_str(), &startup, &child) &&
-                  job && SetInformationJobObject(job, JobObjectExtendedLimitInformation, &limits, sizeof limits) &&
-                  AssignProcessToJobObject(job, child.hProcess);
+    bool joined = CreateProcessA(NULL, &line[0], NULL, NULL, FALSE, CREATE_SUSPENDED | CREATE_NO_WINDOW, NULL, s.dir.c_str(),
+                                 &startup, &child) && job && AssignProcessToJobObject(job, child.hProcess);
     TerminateProcess(child.hProcess, 0);
     for (HANDLE h : { job, child.hProcess, child.hThread })
         CloseHandle(h);
@@ -161,8 +159,7 @@ static std::vector<std::string> ConsoleWindowsShown()
         DWORD owner = 0;
         GetWindowThreadProcessId(w, &owner);
         GetClassNameA(w, name, sizeof name);
-        if (IsWindowVisible(w) && (std::find(hosts.begin(), hosts.end(), owner) != hosts.end() ||
-                                   lstrcmpA(name, "ConsoleWindowClass") == 0))
+        if (IsWindowVisible(w) && (std::count(hosts.begin(), hosts.end(), owner) || lstrcmpA(name, "ConsoleWindowClass") == 0))
             found.push_back(name);
     }
     return found;
@@ -197,7 +194,7 @@ TEST(Watch, TheToolShowsNoWindowCostsNothingWhileItRunsAndEndsWithTheLoader)
     HANDLE tool = OpenToolProcess(s.process.dwProcessId);
     ASSERT_NE(tool, (HANDLE)NULL);
     BOOL inJob = FALSE;
-    if (PlatformHasKillOnCloseJobs(s)) {
+    if (PlatformPutsChildrenIntoJobs(s)) {
         EXPECT_TRUE(IsProcessInJob(tool, NULL, &inJob) && inJob);
         s.Close();
         EXPECT_EQ(WaitForSingleObject(tool, 2000), (DWORD)WAIT_OBJECT_0);
