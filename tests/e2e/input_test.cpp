@@ -28,9 +28,8 @@ struct Person {
     // meanwhile can make a click land elsewhere.
     void ClickAt(POINT at, RECT r, int clicks = 1, DWORD down = MOUSEEVENTF_LEFTDOWN, DWORD up = MOUSEEVENTF_LEFTUP)
     {
-        POINT now = {};
         Send({ Mouse(at) });
-        ASSERT_TRUE(WaitFor([&] { return GetCursorPos(&now) && PtInRect(&r, now); })) << "the pointer did not get there";
+        ASSERT_TRUE(WaitFor([&] { POINT now; return GetCursorPos(&now) && PtInRect(&r, now); })) << "the pointer did not get there";
         std::vector<INPUT> inputs;
         while (clicks--)
             inputs.insert(inputs.end(), { Mouse(at, down), Mouse(at, up) });
@@ -59,9 +58,8 @@ struct Person {
     // Answers a question with a click on its button; true once it has gone.
     bool Answer(HWND question, int button)
     { Click(button, question); return GetDlgItem(question, button) && WaitFor([&] { return !IsWindow(question); }); }
-    size_t Runs() { return ReadToolCalls(s.dir).size(); }
     // Until the tool has ended runs times in all and "Load" is enabled again.
-    bool Finished(size_t runs) { return WaitFor([&] { return Runs() >= runs && IsControlEnabled(s.w, 4001); }, 20000); }
+    bool Finished(size_t runs) { return WaitFor([&] { return ReadToolCalls(s.dir).size() >= runs && IsControlEnabled(s.w, 4001); }, 20000); }
 };
 
 // The loader with its bitstream chosen and a tool that takes a second, in front, active, its focus set and
@@ -120,7 +118,7 @@ TEST(Input, InputMadeWhileACommandRunsIsDroppedAndTheKeyboardWorksAfterwards)
     ASSERT_TRUE(p.Finished(3));
     p.Click(4007);
     EXPECT_TRUE(WaitFor([&] { return Rect(s.w).right - Rect(s.w).left > narrow.right - narrow.left; }));
-    EXPECT_EQ(p.Runs(), 3u);
+    EXPECT_EQ(ReadToolCalls(s.dir).size(), 3u);
     // A click on "Quit" while a Load runs leaves the program running, and a right click on the status box opens
     // no menu, whose loop would hold up the Load; "Internal Flash" shows its picture after.
     p.Click(4001);
