@@ -15,89 +15,75 @@ static RECT Rect(HWND window) { RECT r; GetWindowRect(window, &r); return r; }
 struct Person {
     Session& s;
     void Send(std::vector<INPUT> inputs) { SendInput((UINT)inputs.size(), inputs.data(), sizeof(INPUT)); }
-    // The mouse at a point of the screen, with the button events given.
+    // The mouse at a point of the screen, with the button events given, normalised so that the platform's
+    // scaling (by 65536 / screen size, rounded down) gives the point.
     static INPUT Mouse(POINT at, DWORD buttons = 0)
     {
-        INPUT input = {};
-        input.type = INPUT_MOUSE;
-        // Normalised so that the platform's scaling (by 65536 / screen size, rounded down) gives the point.
-        input.mi.dx = (LONG)((at.x * 65536LL + GetSystemMetrics(SM_CXSCREEN) - 1) / GetSystemMetrics(SM_CXSCREEN));
-        input.mi.dy = (LONG)((at.y * 65536LL + GetSystemMetrics(SM_CYSCREEN) - 1) / GetSystemMetrics(SM_CYSCREEN));
-        input.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE | buttons;
-        return input;
+        LONG cx = GetSystemMetrics(SM_CXSCREEN), cy = GetSystemMetrics(SM_CYSCREEN);
+        return { INPUT_MOUSE, { { (LONG)((at.x * 65536LL + cx - 1) / cx), (LONG)((at.y * 65536LL + cy - 1) / cy), 0,
+                                  MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE | buttons, 0, 0 } } };
     }
     // Left clicks at a point of the screen inside r; two make a double-click. The pointer moves there as a
     // mouse moves it, and every button event carries the position too, so that nothing moving the pointer
     // meanwhile can make a click land elsewhere.
     void ClickAt(POINT at, RECT r, int clicks = 1, DWORD down = MOUSEEVENTF_LEFTDOWN, DWORD up = MOUSEEVENTF_LEFTUP)
     {
-        POINT now = {};
         Send({ Mouse(at) });
-        ASSERT_TRUE(WaitFor([&] { return GetCursorPos(&now) && PtInRect(&r, now); })) << "the pointer did not get there";
+        ASSERT_TRUE(WaitFor([&] { POINT now; return GetCursorPos(&now) && PtInRect(&r, now); })) << "the pointer did not get there";
         std::vector<INPUT> inputs;
-        for (int i = 0; i < clicks; ++i)
-            inputs.push_back(Mouse(at, down)), inputs.push_back(Mouse(at, up));
+        while (clicks--)
+            inputs.insert(inputs.end(), { Mouse(at, down), Mouse(at, up) });
         Send(inputs);
     }
     // Clicks in the middle of a control: a button of the Main window's, or of another window's.
-    void Click(int id, int clicks = 1, DWORD down = MOUSEEVENTF_LEFTDOWN, DWORD up = MOUSEEVENTF_LEFTUP, HWND parent = NULL)
-    {
-        RECT r = Rect(GetDlgItem(parent ? parent : s.w, id));
-        ClickAt({ (r.left + r.right) / 2, (r.top + r.bottom) / 2 }, r, clicks, down, up);
-    }
+    void Click(int id, HWND parent = NULL, int clicks = 1, DWORD down = MOUSEEVENTF_LEFTDOWN, DWORD up = MOUSEEVENTF_LEFTUP)
+    { RECT r = Rect(GetDlgItem(parent ? parent : s.w, id)); ClickAt({ (r.left + r.right) / 2, (r.top + r.bottom) / 2 }, r, clicks, down, up); }
     // Keys pressed in order and released in the reverse order: { VK_CONTROL, 'C' } is Ctrl+C.
     void Press(std::vector<WORD> keys)
     {
-        std::vector<INPUT> inputs(2 * keys.size());
-        for (size_t i = 0; i < keys.size(); ++i) {
-            inputs[i].type = inputs[inputs.size() - 1 - i].type = INPUT_KEYBOARD;
-            inputs[i].ki.wVk = inputs[inputs.size() - 1 - i].ki.wVk = keys[i];
-            inputs[inputs.size() - 1 - i].ki.dwFlags = KEYEVENTF_KEYUP;
-        }
+        std::vector<INPUT> inputs(2 * keys.size(), INPUT{ INPUT_KEYBOARD, {} });
+        for (size_t i = 0, n = inputs.size(); i < keys.size(); ++i)
+            inputs[i].ki.wVk = inputs[n - 1 - i].ki.wVk = keys[i], inputs[n - 1 - i].ki.dwFlags = KEYEVENTF_KEYUP;
         Send(inputs);
     }
     GUITHREADINFO Thread()
+    { GUITHREADINFO t = {}; t.cbSize = sizeof t; GetGUIThreadInfo(GetWindowThreadProcessId(s.w, NULL), &t); return t; }
+    // Brings window to the front and waits until its thread has made it the active one (and focused focus, when given):
+    // the foreground alone is set at once, the activation comes later.
+    bool Front(HWND window, HWND focus = NULL)
     {
-        GUITHREADINFO info = {};
-        info.cbSize = sizeof info;
-        GetGUIThreadInfo(GetWindowThreadProcessId(s.w, NULL), &info);
-        return info;
+        SetForegroundWindow(window);
+        return WaitFor([&] { GUITHREADINFO t = Thread(); return t.hwndActive == window && (!focus || t.hwndFocus == focus); });
     }
-    size_t Runs() { return ReadToolCalls(s.dir).size(); }
-    // Until the tool has ended runs times in all and the command's button is enabled again.
-    bool Finished(size_t runs, int button)
-    { return WaitFor([&] { return Runs() >= runs && IsControlEnabled(s.w, button); }, 20000); }
+    // Answers a question with a click on its button; true once it has gone.
+    bool Answer(HWND question, int button)
+    { Click(button, question); return GetDlgItem(question, button) && WaitFor([&] { return !IsWindow(question); }); }
+    // Until the tool has ended runs times in all and "Load" is enabled again.
+    bool Finished(size_t runs) { return WaitFor([&] { return ReadToolCalls(s.dir).size() >= runs && IsControlEnabled(s.w, 4001); }, 20000); }
 };
 
 // The loader with its bitstream chosen and a tool that takes a second, in front, active, its focus set and
-// its face painted: the foreground alone is set at once, while the loader's thread activates the window later.
+// its face painted.
 static bool StartSlow(Session& s)
 {
     ConfigureTool(s.dir, "WaitMs=1000\r\n");
     WriteFileText(s.ini, "[Files]\r\nLastFile=" + s.bitstream + "\r\n[DlgPosition]\r\nX=200\r\nY=150\r\n");
     Person p{ s };
-    return s.Start() && SetForegroundWindow(s.w) &&
-           WaitFor([&] { GUITHREADINFO t = p.Thread();
-                         return GetForegroundWindow() == s.w && t.hwndActive == s.w && IsChild(s.w, t.hwndFocus) &&
-                         !WaitsForPaint(s.w); });
+    return s.Start() && p.Front(s.w) &&
+           WaitFor([&] { return GetForegroundWindow() == s.w && IsChild(s.w, p.Thread().hwndFocus) && !WaitsForPaint(s.w); });
 }
 // A Load as a posted click on its button, so that the test goes on while it runs.
 static void PostLoad(Session& s) { PostMessageA(s.w, WM_COMMAND, MAKEWPARAM(4001, BN_CLICKED), (LPARAM)GetDlgItem(s.w, 4001)); }
 
-// The XC3SProg Console's window and text; a hit-test point of a window's frame (HTCAPTION, HTCLOSE ...), found
+// The XC3SProg Console's window (its text is its control 100); a hit-test point of a window's frame (HTCAPTION, HTCLOSE ...), found
 // by asking the window along the row at the given height, from the right.
 static HWND Console(Session& s) { return FindProcessWindow(s.process.dwProcessId, "VLR_ConsoleClass", 5000); }
-static HWND ConsoleText(Session& s) { return GetDlgItem(Console(s), 100); }
 static bool FramePoint(HWND window, LRESULT part, LONG y, POINT* found)
 {
-    RECT r = Rect(window);
-    for (LONG x = r.right - 2; x > r.left; x -= 2) {
-        DWORD_PTR hit = 0;
-        if (SendMessageTimeoutA(window, WM_NCHITTEST, 0, MAKELPARAM(x, y), SMTO_ABORTIFHUNG, 2000, &hit) && (LRESULT)hit == part) {
-            *found = { x, y };
-            return true;
-        }
-    }
+    DWORD_PTR hit = 0;
+    for (LONG x = Rect(window).right - 2; x > Rect(window).left; x -= 2)
+        if (SendMessageTimeoutA(window, WM_NCHITTEST, 0, MAKELPARAM(x, y), SMTO_ABORTIFHUNG, 2000, &hit) && (LRESULT)hit == part)
+            return *found = { x, y }, true;
     return false;
 }
 static LONG CaptionRow(HWND window) { POINT c = {}; ClientToScreen(window, &c); return (Rect(window).top + c.y) / 2; }
@@ -109,27 +95,8 @@ static int ProgressPage(Session& s)
     return at == std::string::npos || box.find("\r\n", at) != std::string::npos ? -1 : atoi(box.c_str() + at + 18);
 }
 
-// The question that Ctrl+C with nothing selected asks in the XC3SProg Console during a run.
-static HWND StopQuestion(Session& s, DWORD waitMs = 5000) { return FindProcessWindow(s.process.dwProcessId, "#32770", waitMs); }
 static std::string Selection(HWND text)
-{
-    DWORD from = 0, to = 0;
-    SendMessageA(text, EM_GETSEL, (WPARAM)&from, (LPARAM)&to);
-    return std::to_string(from) + ".." + std::to_string(to);
-}
-// Answers the question with a click on its button; true once it has gone.
-static bool Answer(Person& p, HWND question, int button)
-{
-    p.Click(button, 1, MOUSEEVENTF_LEFTDOWN, MOUSEEVENTF_LEFTUP, question);
-    return GetDlgItem(question, button) != NULL && WaitFor([&] { return !IsWindow(question); });
-}
-// The XC3SProg Console active with its text focused, so that keys reach it.
-static bool ActivateConsole(Session& s, Person& p)
-{
-    HWND console = Console(s), text = ConsoleText(s);
-    SetForegroundWindow(console);
-    return WaitFor([&] { GUITHREADINFO t = p.Thread(); return t.hwndActive == console && t.hwndFocus == text; });
-}
+{ DWORD from = 0, to = 0; SendMessageA(text, EM_GETSEL, (WPARAM)&from, (LPARAM)&to); return std::to_string(from) + ".." + std::to_string(to); }
 
 // The keyboard alone runs a Load, and after a command the focus is back on its button; clicks and keys made
 // while a command runs are dropped, what comes after its end acts.
@@ -141,24 +108,24 @@ TEST(Input, InputMadeWhileACommandRunsIsDroppedAndTheKeyboardWorksAfterwards)
     // The focus starts on "Quit"; Tab moves it to "Load" and Space presses that; Enter then presses "Load" again.
     p.Press({ VK_TAB });
     p.Press({ VK_SPACE });
-    ASSERT_TRUE(p.Finished(1, 4001));
+    ASSERT_TRUE(p.Finished(1));
     p.Press({ VK_RETURN });
-    ASSERT_TRUE(p.Finished(2, 4001));
+    ASSERT_TRUE(p.Finished(2));
     // A double-click on "Load" is one Load. A click after its end is handled after whatever input was
     // queued before it: here "Advanced", which widens the window.
     RECT narrow = Rect(s.w);
-    p.Click(4001, 2);
-    ASSERT_TRUE(p.Finished(3, 4001));
+    p.Click(4001, NULL, 2);
+    ASSERT_TRUE(p.Finished(3));
     p.Click(4007);
     EXPECT_TRUE(WaitFor([&] { return Rect(s.w).right - Rect(s.w).left > narrow.right - narrow.left; }));
-    EXPECT_EQ(p.Runs(), 3u);
+    EXPECT_EQ(ReadToolCalls(s.dir).size(), 3u);
     // A click on "Quit" while a Load runs leaves the program running, and a right click on the status box opens
     // no menu, whose loop would hold up the Load; "Internal Flash" shows its picture after.
     p.Click(4001);
     ASSERT_TRUE(WaitFor([&] { return !IsControlEnabled(s.w, 4001); }));
     p.Click(IDCANCEL);
-    p.Click(4009, 1, MOUSEEVENTF_RIGHTDOWN, MOUSEEVENTF_RIGHTUP);
-    ASSERT_TRUE(p.Finished(4, 4001));
+    p.Click(4009, NULL, 1, MOUSEEVENTF_RIGHTDOWN, MOUSEEVENTF_RIGHTUP);
+    ASSERT_TRUE(p.Finished(4));
     EXPECT_EQ(FindProcessWindow(s.process.dwProcessId, "#32768"), (HWND)NULL);
     p.Click(4024);
     EXPECT_TRUE(WaitFor([&] { return IsControlVisible(s.w, 4033); }));
@@ -190,46 +157,38 @@ TEST(Input, InTheConsoleASelectionOutlastsOutputAndCtrlCCopiesItOrAsksBeforeItSt
     ASSERT_TRUE(WaitFor([&] { return StartedToolRuns(s.dir) == 2 && ProgressPage(s) > 0; }));
     HANDLE tool = OpenToolProcess(s.process.dwProcessId);
     ASSERT_NE(tool, (HANDLE)NULL);
-    HWND console = Console(s), text = ConsoleText(s);
+    HWND console = Console(s), text = GetDlgItem(Console(s), 100);
     for (bool focused : { true, false }) {
         SCOPED_TRACE(focused ? "focused" : "while the Main window was active");
-        ASSERT_TRUE(ActivateConsole(s, p));
+        ASSERT_TRUE(p.Front(console, text));
         SendMessageA(text, EM_SETSEL, 30, 30);
         for (int i = 0; i < 10; ++i)
             p.Press({ VK_SHIFT, VK_LEFT });
         ASSERT_TRUE(WaitFor([&] { return Selection(text) == "20..30"; })) << Selection(text);
-        if (!focused) {
-            SetForegroundWindow(s.w);
-            ASSERT_TRUE(WaitFor([&] { return p.Thread().hwndActive == s.w; }));
-        }
+        ASSERT_TRUE(focused || p.Front(s.w));
         // Two hand-overs of output.
-        for (int i = 0; i < 2; ++i) {
-            std::string before = WindowText(text);
-            EXPECT_TRUE(WaitFor([&] { return WindowText(text) != before; }));
-        }
-        ASSERT_TRUE(ActivateConsole(s, p));
+        for (int i = 0; i < 2; ++i)
+            EXPECT_TRUE(WaitFor([&, before = WindowText(text)] { return WindowText(text) != before; }));
+        ASSERT_TRUE(p.Front(console, text));
         p.Press({ VK_SHIFT, VK_LEFT });
         EXPECT_TRUE(WaitFor([&] { return Selection(text) == "19..30"; })) << Selection(text);
     }
-    auto ask = [&] {
-        SendMessageA(text, EM_SETSEL, 0, 0);
-        p.Press({ VK_CONTROL, 'C' });
-        return StopQuestion(s);
-    };
-    HWND question = ask();
-    ASSERT_NE(question, (HWND)NULL);
+    // The question that Ctrl+C with nothing selected asks.
+    auto ask = [&] { SendMessageA(text, EM_SETSEL, 0, 0); p.Press({ VK_CONTROL, 'C' });
+                     return FindProcessWindow(s.process.dwProcessId, "#32770", 5000); };
+    HWND question = NULL;
+    ASSERT_NE(question = ask(), (HWND)NULL);
     int page = ProgressPage(s);
     EXPECT_TRUE(WaitFor([&] { return ProgressPage(s) >= page + 5; })) << page << " " << ProgressPage(s);
     EXPECT_EQ(WaitForSingleObject(tool, 10000), (DWORD)WAIT_OBJECT_0);
     CloseHandle(tool);
     EXPECT_TRUE(WaitFor([&] { return WindowText(text).find("   Writing data page 80/80 at flash page 80\r\nDone, exit code 0\r\n") != std::string::npos; }));
-    EXPECT_TRUE(IsWindow(question) && Answer(p, question, IDYES));
+    EXPECT_TRUE(IsWindow(question) && p.Answer(question, IDYES));
 
     // The boot.
     ASSERT_TRUE(WaitFor([&] { return StartedToolRuns(s.dir) == 3; }));
-    tool = OpenToolProcess(s.process.dwProcessId);
-    ASSERT_NE(tool, (HANDLE)NULL);
-    ASSERT_TRUE(ActivateConsole(s, p));
+    ASSERT_NE(tool = OpenToolProcess(s.process.dwProcessId), (HANDLE)NULL);
+    ASSERT_TRUE(p.Front(console, text));
     SendMessageA(text, EM_SETSEL, 0, 8);
     // Watched without opening the clipboard, which would make the copy fail.
     DWORD copies = GetClipboardSequenceNumber();
@@ -237,9 +196,7 @@ TEST(Input, InTheConsoleASelectionOutlastsOutputAndCtrlCCopiesItOrAsksBeforeItSt
     EXPECT_TRUE(WaitFor([&] { return GetClipboardSequenceNumber() != copies; }) && OpenClipboard(NULL));
     HANDLE data = GetClipboardData(CF_TEXT);
     EXPECT_EQ(data ? std::string((const char*)GlobalLock(data)) : "", WindowText(text).substr(0, 8));
-    if (data)
-        GlobalUnlock(data);
-    CloseClipboard();
+    GlobalUnlock(data), CloseClipboard();
     // Another program holds the clipboard: the copy fails. Each key after the one before reaches the text, not a
     // question: Shift+Right extends the selection.
     ASSERT_TRUE(OpenClipboard(NULL));
@@ -252,23 +209,21 @@ TEST(Input, InTheConsoleASelectionOutlastsOutputAndCtrlCCopiesItOrAsksBeforeItSt
     p.Press({ VK_CONTROL, VK_MENU, 'C' });
     p.Press({ VK_SHIFT, VK_RIGHT });
     EXPECT_TRUE(WaitFor([&] { return Selection(text) == "0..1"; })) << Selection(text);
-    EXPECT_EQ(StopQuestion(s, 0), (HWND)NULL);
+    EXPECT_EQ(FindProcessWindow(s.process.dwProcessId, "#32770"), (HWND)NULL);
     // Asked, the Main window waits with the question; Enter answers No. Asked again, Yes stops the tool.
-    question = ask();
-    ASSERT_NE(question, (HWND)NULL);
+    ASSERT_NE(question = ask(), (HWND)NULL);
     EXPECT_TRUE(GetWindow(question, GW_OWNER) == console && !IsWindowEnabled(s.w));
     p.Press({ VK_RETURN });
     EXPECT_TRUE(WaitFor([&] { return !IsWindow(question) && IsWindowEnabled(s.w); }));
     EXPECT_EQ(WaitForSingleObject(tool, 500), (DWORD)WAIT_TIMEOUT);
-    question = ask();
-    ASSERT_NE(question, (HWND)NULL);
+    ASSERT_NE(question = ask(), (HWND)NULL);
     DWORD answered = GetTickCount();
-    EXPECT_TRUE(Answer(p, question, IDYES));
+    EXPECT_TRUE(p.Answer(question, IDYES));
     EXPECT_EQ(WaitForSingleObject(tool, 1000), (DWORD)WAIT_OBJECT_0);
     printf("[ the tool ended %lu ms after the click on Yes ]\n", GetTickCount() - answered);
     CloseHandle(tool);
     // A tool ended from outside logs no end of its run.
-    ASSERT_TRUE(p.Finished(2, 4001));
+    ASSERT_TRUE(p.Finished(2));
     const std::string box = ControlText(s.w, 4009), run = "XC3SProg processing.\r\n";
     EXPECT_EQ(box.substr(box.rfind("Waiting")), "Waiting for internal flash to be loaded.\r\n" + run + "XC3SProg done.\r\n" + run +
               "XC3SProg done.\r\nInternal Flash loaded.\r\n" + run + "XC3SProg stopped.\r\n");
@@ -285,10 +240,10 @@ TEST(Input, WhileThePersonActsDuringARunTheRunGoesOnBeingWatched)
     Session s("input-act");
     ASSERT_TRUE(StartSlow(s));
     Person p{ s };
-    std::string lines;
+    std::string lines = "Stdout=";
     for (int i = 0; i < 60; ++i)
         lines += "line " + std::to_string(i) + "\\r\\n";
-    ConfigureTool(s.dir, "Stdout=" + lines + "\r\nProgress=\\t\\t\\tWriting data page #/120 at flash page #\r\nSteps=120\r\nStepMs=100\r\n");
+    ConfigureTool(s.dir, lines + "\r\nProgress=\\t\\t\\tWriting data page #/120 at flash page #\r\nSteps=120\r\nStepMs=100\r\n");
     Click(s.w, 4025);
     ASSERT_NE(Console(s), (HWND)NULL);
     const std::string loader = s.dir + s.exe;
@@ -296,14 +251,13 @@ TEST(Input, WhileThePersonActsDuringARunTheRunGoesOnBeingWatched)
     auto startRun = [&](size_t runs) {
         SetForegroundWindow(s.w);
         PostLoad(s);
-        bool started = WaitFor([&] { return StartedToolRuns(s.dir) == runs; });
-        tool = OpenToolProcess(s.process.dwProcessId);
-        return started && tool != NULL && WaitFor([&] { return ProgressPage(s) > 0; });
+        return WaitFor([&] { return StartedToolRuns(s.dir) == runs; }) && (tool = OpenToolProcess(s.process.dwProcessId)) &&
+               WaitFor([&] { return ProgressPage(s) > 0; });
     };
     // The same run left alone, for what watching it costs by itself.
     ASSERT_TRUE(startRun(1));
     unsigned long long alone = ProcessCpuMs(s.process.hProcess, loader);
-    ASSERT_TRUE(p.Finished(1, 4001));
+    ASSERT_TRUE(p.Finished(1));
     alone = ProcessCpuMs(s.process.hProcess, loader) - alone;
     CloseHandle(tool);
 
@@ -314,48 +268,42 @@ TEST(Input, WhileThePersonActsDuringARunTheRunGoesOnBeingWatched)
     ASSERT_TRUE(FramePoint(s.w, HTCLOSE, CaptionRow(s.w), &at));
     p.ClickAt(at, Rect(s.w));
     HWND console = Console(s);
-    ASSERT_NE(console, (HWND)NULL);
-    EXPECT_TRUE(WaitFor([&] { return IsDlgButtonChecked(s.w, 4025) == BST_CHECKED; }));
+    ASSERT_TRUE(console && WaitFor([&] { return IsDlgButtonChecked(s.w, 4025) == BST_CHECKED; }));
     for (bool minimised : { true, false }) {
         if (minimised)
             PostMessageA(console, WM_SYSCOMMAND, SC_MINIMIZE, 0);
         EXPECT_TRUE(WaitFor([&] { return (IsIconic(console) != FALSE) == minimised; })) << minimised;
-        SetForegroundWindow(s.w);
-        ASSERT_TRUE(WaitFor([&] { return p.Thread().hwndActive == s.w; }));
+        ASSERT_TRUE(p.Front(s.w));
         // Another click at the same point soon after would be a double-click, which closes nothing.
         Sleep(GetDoubleClickTime());
         p.ClickAt(at, Rect(s.w));
         EXPECT_TRUE(WaitFor([&] { return !IsIconic(console) && GetForegroundWindow() == console; })) << minimised;
     }
 
-    // Pages seen while a button is held: they must keep moving.
-    auto holdAndWatch = [&](DWORD ms) {
+    // The pointer at a point, the button pressed there (and the mouse moved) and held for two seconds: the pages
+    // seen meanwhile must keep moving.
+    auto holdAndWatch = [&](POINT at, std::vector<INPUT> press, POINT release) {
+        p.Send({ Person::Mouse(at) });
+        Sleep(200);
+        p.Send(press);
         std::vector<int> pages;
-        for (DWORD began = GetTickCount(); GetTickCount() - began < ms; Sleep(250))
+        for (DWORD began = GetTickCount(); GetTickCount() - began < 2000; Sleep(250))
             pages.push_back(ProgressPage(s));
+        p.Send({ Person::Mouse(release, MOUSEEVENTF_LEFTUP) });
         return pages.size() >= 6 && std::is_sorted(pages.begin(), pages.end()) && pages.front() > 0 && pages.back() >= pages.front() + 10;
     };
-    // The caption dragged by (40, 30) and held there for two seconds.
-    SetForegroundWindow(s.w);
-    ASSERT_TRUE(WaitFor([&] { return p.Thread().hwndActive == s.w; }));
+    // The caption dragged by (40, 30) and held there.
+    ASSERT_TRUE(p.Front(s.w));
     RECT before = Rect(s.w);
     POINT grip = { before.left + 40, CaptionRow(s.w) }, moved = { grip.x + 40, grip.y + 30 };
-    p.Send({ Person::Mouse(grip) });
-    Sleep(200);
-    p.Send({ Person::Mouse(grip, MOUSEEVENTF_LEFTDOWN), Person::Mouse({ grip.x + 20, grip.y + 15 }), Person::Mouse(moved) });
-    EXPECT_TRUE(holdAndWatch(2000)) << "while the caption was held";
-    p.Send({ Person::Mouse(moved, MOUSEEVENTF_LEFTUP) });
+    EXPECT_TRUE(holdAndWatch(grip, { Person::Mouse(grip, MOUSEEVENTF_LEFTDOWN), Person::Mouse({ grip.x + 20, grip.y + 15 }),
+                                     Person::Mouse(moved) }, moved)) << "while the caption was held";
     EXPECT_TRUE(WaitFor([&] { return Rect(s.w).left == before.left + 40 && Rect(s.w).top == before.top + 30; }));
-
-    // The console's scroll bar held down at its upper arrow for two seconds.
-    HWND text = ConsoleText(s);
+    // The console's scroll bar held down at its upper arrow.
+    HWND text = GetDlgItem(Console(s), 100);
     POINT arrow;
     ASSERT_TRUE(FramePoint(text, HTVSCROLL, Rect(text).top + GetSystemMetrics(SM_CYVSCROLL) / 2 + 2, &arrow));
-    p.Send({ Person::Mouse(arrow) });
-    Sleep(200);
-    p.Send({ Person::Mouse(arrow, MOUSEEVENTF_LEFTDOWN) });
-    EXPECT_TRUE(holdAndWatch(2000)) << "while the scroll bar was held";
-    p.Send({ Person::Mouse(arrow, MOUSEEVENTF_LEFTUP) });
+    EXPECT_TRUE(holdAndWatch(arrow, { Person::Mouse(arrow, MOUSEEVENTF_LEFTDOWN) }, arrow)) << "while the scroll bar was held";
 
     // Minimised with its own button, then restored as the taskbar restores it.
     ASSERT_TRUE(FramePoint(s.w, HTMINBUTTON, CaptionRow(s.w), &at));

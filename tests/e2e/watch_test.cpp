@@ -12,22 +12,13 @@
 
 using namespace testing_support;
 
-static const std::string kReport = "Devices found: 1\r\nDevice name: X\r\n";
-static const std::string kHint = "XC3SProg is still working: Ctrl+C in the XC3SProg Console stops it.\r\n";
-
 // Posted, as a person's click would arrive; the test goes on while the Load runs.
 static void PostLoad(const Session& s)
-{
-    SetDlgItemTextA(s.w, 4003, s.bitstream.c_str());
-    PostMessageA(s.w, WM_COMMAND, MAKEWPARAM(4001, BN_CLICKED), (LPARAM)GetDlgItem(s.w, 4001));
-}
+{ SetDlgItemTextA(s.w, 4003, s.bitstream.c_str()); PostMessageA(s.w, WM_COMMAND, MAKEWPARAM(4001, BN_CLICKED), (LPARAM)GetDlgItem(s.w, 4001)); }
 
-static bool LoadEnded(const Session& s, size_t runs, DWORD ms = 30000)
-{
-    return WaitFor([&] { return ReadToolCalls(s.dir).size() >= runs && IsControlEnabled(s.w, 4001); }, ms);
-}
-
-TEST(Watch, WhileTheToolRunsTheWindowAnswersPaintsShowsProgressAndStartsOrEndsNothing)
+// While the tool runs the window answers, paints, shows the progress and starts or ends nothing; afterwards it
+// reports failures the tool only printed in the tool's own words, and reads floods of output to the end.
+TEST(Watch, WhileTheToolRunsTheWindowAnswersAndStartsNothingAfterwardsItReportsWhatTheToolSaid)
 {
     Session s("watch");
     ConfigureTool(s.dir, "Progress=\\t\\t\\tWriting data page #/80 at flash page #\r\nSteps=80\r\nStepMs=100\r\n");
@@ -36,81 +27,64 @@ TEST(Watch, WhileTheToolRunsTheWindowAnswersPaintsShowsProgressAndStartsOrEndsNo
     ASSERT_TRUE(WaitFor([&] { return StartedToolRuns(s.dir) == 1; }));
     DWORD started = GetTickCount();
     DWORD_PTR answer = 0;
-
     // It answers within a second, and paints what another window uncovered within half a second.
-    DWORD asked = GetTickCount();
-    EXPECT_TRUE(SendMessageTimeoutA(s.w, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 1000, &answer) && GetTickCount() - asked < 1000);
+    EXPECT_TRUE(SendMessageTimeoutA(s.w, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 1000, &answer) && GetTickCount() - started < 1000);
     RedrawWindow(s.w, NULL, NULL, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN);
-    EXPECT_TRUE(WaitsForPaint(s.w));
-    EXPECT_TRUE(WaitFor([&] { return !WaitsForPaint(s.w); }, 500));
+    EXPECT_TRUE(WaitsForPaint(s.w) && WaitFor([&] { return !WaitsForPaint(s.w); }, 500));
 
     // Commands, a click on "Quit" and on two check boxes, and close requests, sent and posted: none acts.
     // A click toggles a check box before its command is refused, so those are sent once. The close
     // requests show the XC3SProg Console and say once how to stop the tool.
-    const struct { UINT message; int control; WPARAM wParam; bool posted; } requests[] = {
-        {WM_COMMAND, 0, MAKEWPARAM(4001, BN_CLICKED), true}, {WM_COMMAND, 0, MAKEWPARAM(4011, BN_CLICKED), true},
-        {WM_COMMAND, 0, MAKEWPARAM(IDCANCEL, BN_CLICKED), true}, {WM_CLOSE, 0, 0, true}, {WM_SYSCOMMAND, 0, SC_CLOSE, true},
-        {BM_CLICK, IDCANCEL, 0, true}, {BM_CLICK, 4026, 0, false}, {BM_CLICK, 4007, 0, false},
+    const struct { HWND target; UINT message; WPARAM wParam; bool posted; } requests[] = {
+        {s.w, WM_COMMAND, MAKEWPARAM(4001, BN_CLICKED), true}, {s.w, WM_COMMAND, MAKEWPARAM(4011, BN_CLICKED), true},
+        {s.w, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), true}, {s.w, WM_CLOSE, 0, true}, {s.w, WM_SYSCOMMAND, SC_CLOSE, true},
+        {GetDlgItem(s.w, IDCANCEL), BM_CLICK, 0, true}, {GetDlgItem(s.w, 4026), BM_CLICK, 0, false}, {GetDlgItem(s.w, 4007), BM_CLICK, 0, false},
     };
-    for (const auto& r : requests) {
-        HWND target = r.control ? GetDlgItem(s.w, r.control) : s.w;
-        EXPECT_TRUE(SendMessageTimeoutA(target, r.message, r.wParam, 0, SMTO_ABORTIFHUNG, 2000, &answer)) << r.message;
-        if (r.posted)
-            PostMessageA(target, r.message, r.wParam, 0);
-    }
+    for (const auto& r : requests)
+        EXPECT_TRUE(SendMessageTimeoutA(r.target, r.message, r.wParam, 0, SMTO_ABORTIFHUNG, 2000, &answer) &&
+                    (!r.posted || PostMessageA(r.target, r.message, r.wParam, 0))) << r.message;
     EXPECT_TRUE(SendMessageTimeoutA(s.w, WM_QUERYENDSESSION, 0, 0, SMTO_ABORTIFHUNG, 2000, &answer) && answer == FALSE);
 
     // The box's last line follows the tool's progress, after the log as it stands.
-    const std::string during = kReport + "XC3SProg processing.\r\n" + kHint, line = "Writing data page ";
+    const std::string during = "Devices found: 1\r\nDevice name: X\r\nXC3SProg processing.\r\nXC3SProg is still working: "
+                               "Ctrl+C in the XC3SProg Console stops it.\r\n", line = during + "Writing data page ";
     std::vector<int> pages;
-    EXPECT_TRUE(WaitFor([&] { return ControlText(s.w, 4009).find(line) != std::string::npos; }));
-    while (GetTickCount() - started < 6500) {
+    EXPECT_TRUE(WaitFor([&] { return ControlText(s.w, 4009).compare(0, line.size(), line) == 0; }));
+    for (; GetTickCount() - started < 6500; Sleep(300)) {
         std::string box = ControlText(s.w, 4009);
-        if (box.compare(0, during.size(), during) == 0 && box.compare(during.size(), line.size(), line) == 0 &&
-            box.substr(during.size() + line.size()).find("/80") != std::string::npos)
-            pages.push_back(atoi(box.c_str() + during.size() + line.size()));
-        else
-            ADD_FAILURE() << box;
-        Sleep(300);
+        EXPECT_TRUE(box.compare(0, line.size(), line) == 0 && box.find("/80", line.size()) != std::string::npos) << box;
+        pages.push_back(atoi(box.c_str() + std::min(box.size(), line.size())));
     }
     EXPECT_TRUE(pages.size() >= 10 && std::is_sorted(pages.begin(), pages.end()) && pages.front() < pages.back() &&
                 pages.back() <= 80);
     EXPECT_FALSE(IsHungAppWindow(s.w));
 
-    ASSERT_TRUE(LoadEnded(s, 1));
+    ASSERT_TRUE(WaitFor([&] { return ReadToolCalls(s.dir).size() == 1 && IsControlEnabled(s.w, 4001); }, 30000));
     EXPECT_TRUE(SendMessageTimeoutA(s.w, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 2000, &answer));
     EXPECT_EQ(ControlText(s.w, 4009), during + "XC3SProg done.\r\ntop.bit loaded into FPGA\r\n");
     EXPECT_EQ(std::to_string(StartedToolRuns(s.dir)) + std::to_string(IsDlgButtonChecked(s.w, 4026)) +
               std::to_string(IsDlgButtonChecked(s.w, 4007)) + std::to_string(s.WaitForExit(500) == STILL_ACTIVE) +
               std::to_string(IsDlgButtonChecked(s.w, 4025)) +
-              std::to_string(FindProcessWindow(s.process.dwProcessId, "VLR_ConsoleClass") != NULL),
-              "100111");
+              std::to_string(FindProcessWindow(s.process.dwProcessId, "VLR_ConsoleClass") != NULL), "100111");
     EXPECT_EQ(IniValues(s.ini, {"Advanced/Load_FPGA_after_loading_Flash"}), "<missing>");
     EXPECT_TRUE(SendMessageTimeoutA(s.w, WM_QUERYENDSESSION, 0, 0, SMTO_ABORTIFHUNG, 2000, &answer) && answer == TRUE);
-}
 
-TEST(Watch, FailuresTheToolOnlyPrintsAreReportedInItsOwnWordsAndFloodsAreReadToTheEnd)
-{
-    const std::string run = "\r\nXC3SProg processing.\r\n", ioError = "\r\nIO Error\r\n";
-    const std::string wide(300, 'w');
+    // What the tool said, with the XC3SProg Console hidden.
+    Click(s.w, 4025);
+    const std::string run = "\r\nXC3SProg processing.\r\n", loaded = "XC3SProg done.\r\ntop.bit loaded into FPGA\r\n", wide(300, 'w');
+    auto failed = [](const std::string& why) { return "XC3SProg failed" + why + "\r\nIO Error\r\n"; };
     const struct { const char* name; std::string tool, log; } cases[] = {
         {"two parts on one line", "Stdout=Reading Bitfile top.bit\\x00 failed, no such file\\r\\n",
-         run + "XC3SProg failed: Reading Bitfile top.bit  failed, no such file" + ioError},
-        {"on a progress line", "ExitCode=2\r\nStdout=Verify failed\\rVerify passed",
-         run + "XC3SProg failed with exit code 2: Verify failed" + ioError},
-        {"in a long line", "Stdout=" + std::string(100, 'w') + " Erase failed " + wide,
-         run + "XC3SProg failed: Erase failed " + std::string(48, 'w') + "..." + ioError},
-        {"beyond what is kept of a line", "Stdout=" + wide + " Erase failed " + wide,
-         run + "XC3SProg failed: Erase failed..." + ioError},
-        {"no failure text", "Stdout=Reading Bitfile top.bit\\nfailed? no\\r\\n", run + "XC3SProg done.\r\ntop.bit loaded into FPGA\r\n"},
-        {"on the last line, cut off", "Tail=Erase failed", run + "XC3SProg failed: Erase failed" + ioError},
-        {"2 MB in one line", "FloodBytes=2097152\r\nFloodLine=0\r\n", run + "XC3SProg done.\r\ntop.bit loaded into FPGA\r\n"},
-        {"8 MB", "FloodBytes=8388608\r\n", run + "XC3SProg done.\r\ntop.bit loaded into FPGA\r\n"},
-        {"8 MB in one line", "FloodBytes=8388608\r\nFloodLine=0\r\nStdout=IOException\r\n",
-         run + "XC3SProg failed: IOException" + std::string(50, 'x') + "..." + ioError},
+         failed(": Reading Bitfile top.bit  failed, no such file")},
+        {"on a progress line", "ExitCode=2\r\nStdout=Verify failed\\rVerify passed", failed(" with exit code 2: Verify failed")},
+        {"in a long line", "Stdout=" + wide.substr(200) + " Erase failed " + wide, failed(": Erase failed " + wide.substr(252) + "...")},
+        {"beyond what is kept of a line", "Stdout=" + wide + " Erase failed " + wide, failed(": Erase failed...")},
+        {"no failure text", "Stdout=Reading Bitfile top.bit\\nfailed? no\\r\\n", loaded},
+        {"on the last line, cut off", "Tail=Erase failed", failed(": Erase failed")},
+        {"2 MB in one line", "FloodBytes=2097152\r\nFloodLine=0\r\n", loaded},
+        {"8 MB", "FloodBytes=8388608\r\n", loaded},
+        {"8 MB in one line", "FloodBytes=8388608\r\nFloodLine=0\r\nStdout=IOException", failed(": IOException" + std::string(50, 'x') + "...")},
     };
-    Session s("watch-said");
-    ASSERT_TRUE(s.Start());
     auto peakPrivateBytes = [&](PROCESS_MEMORY_COUNTERS m = {}) {
         return GetProcessMemoryInfo(s.process.hProcess, &m, sizeof m) ? (long long)m.PeakPagefileUsage : 0LL; };
     std::string box = ControlText(s.w, 4009);
@@ -123,7 +97,7 @@ TEST(Watch, FailuresTheToolOnlyPrintsAreReportedInItsOwnWordsAndFloodsAreReadToT
         if (c.tool.find("FloodBytes=8388608") == 0 && memory == 0)
             memory = peakPrivateBytes();
         std::string status = s.Load(s.bitstream);
-        EXPECT_EQ(status.substr(std::min(box.size(), status.size())), c.log);
+        EXPECT_EQ(status.substr(std::min(box.size(), status.size())), run + c.log);
         box = status;
     }
     // 16 MB more went through the loader, into the XC3SProg Console too, and its memory stayed flat: the
@@ -139,12 +113,10 @@ TEST(Watch, FailuresTheToolOnlyPrintsAreReportedInItsOwnWordsAndFloodsAreReadToT
     EXPECT_EQ(lines, 5001);
     SendMessageA(text, EM_SETSEL, (WPARAM)SendMessageA(text, EM_LINEINDEX, (WPARAM)(lines - 3), 0), -1);
     SendMessageA(text, WM_COPY, 0, 0);
-    std::string shown;
-    if (OpenClipboard(NULL)) {
-        if (const char* copied = (const char*)GetClipboardData(CF_TEXT))
-            shown = copied;
-        CloseClipboard();
-    }
+    ASSERT_TRUE(OpenClipboard(NULL));
+    const char* copied = (const char*)GetClipboardData(CF_TEXT);
+    const std::string shown = copied ? copied : "";
+    CloseClipboard();
     // The last flood's one line, "IOException", the letters and the stand-in's last words, wrapped at 120 columns.
     const std::string done = "Done, exit code 0";
     const size_t lastLine = (strlen("IOException") + 8388608 + done.size()) % 120;
@@ -152,26 +124,20 @@ TEST(Watch, FailuresTheToolOnlyPrintsAreReportedInItsOwnWordsAndFloodsAreReadToT
     EXPECT_EQ(shown.substr(shown.size() - std::min(shown.size(), end.size())), end);
 }
 
-// Whether this platform can put a child into a job that ends it with its last handle: then the loader's
-// tool must be in one. Tried on a suspended stand-in of the test's own.
-static bool PlatformHasKillOnCloseJobs(const Session& s)
+// Whether this platform can put a child into a job of its own (before Windows 8, one already in a job cannot
+// be): then the loader's tool must be in one that ends it with the loader. Tried on a suspended stand-in.
+static bool PlatformPutsChildrenIntoJobs(const Session& s)
 {
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION child = {};
     std::string line = "\"" + s.dir + "xc3sprog.exe\"";
-    if (!CreateProcessA(NULL, &line[0], NULL, NULL, FALSE, CREATE_SUSPENDED | CREATE_NO_WINDOW, NULL, s.dir.c_str(),
-                        &startup, &child))
-        return false;
     HANDLE job = CreateJobObjectA(NULL, NULL);
-    JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits = {};
-    limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
-    bool joined = job && SetInformationJobObject(job, JobObjectExtendedLimitInformation, &limits, sizeof limits) &&
-                  AssignProcessToJobObject(job, child.hProcess);
+    bool joined = CreateProcessA(NULL, &line[0], NULL, NULL, FALSE, CREATE_SUSPENDED | CREATE_NO_WINDOW, NULL, s.dir.c_str(),
+                                 &startup, &child) && job && AssignProcessToJobObject(job, child.hProcess);
     TerminateProcess(child.hProcess, 0);
     for (HANDLE h : { job, child.hProcess, child.hThread })
-        if (h)
-            CloseHandle(h);
+        CloseHandle(h);
     return joined;
 }
 
@@ -192,8 +158,7 @@ static std::vector<std::string> ConsoleWindowsShown()
         DWORD owner = 0;
         GetWindowThreadProcessId(w, &owner);
         GetClassNameA(w, name, sizeof name);
-        if (IsWindowVisible(w) && (std::find(hosts.begin(), hosts.end(), owner) != hosts.end() ||
-                                   lstrcmpA(name, "ConsoleWindowClass") == 0))
+        if (IsWindowVisible(w) && (std::count(hosts.begin(), hosts.end(), owner) || lstrcmpA(name, "ConsoleWindowClass") == 0))
             found.push_back(name);
     }
     return found;
@@ -227,16 +192,13 @@ TEST(Watch, TheToolShowsNoWindowCostsNothingWhileItRunsAndEndsWithTheLoader)
     ASSERT_TRUE(WaitFor([&] { return StartedToolRuns(s.dir) == 3; }));
     HANDLE tool = OpenToolProcess(s.process.dwProcessId);
     ASSERT_NE(tool, (HANDLE)NULL);
-    if (!PlatformHasKillOnCloseJobs(s)) {
-        printf("[ this platform puts no child into a job: the tool cannot be tied to the loader's end here ]\n");
-        TerminateProcess(tool, 0);
-        CloseHandle(tool);
-        return;
-    }
     BOOL inJob = FALSE;
-    EXPECT_TRUE(IsProcessInJob(tool, NULL, &inJob) && inJob);
-    s.Close();
-    EXPECT_EQ(WaitForSingleObject(tool, 2000), (DWORD)WAIT_OBJECT_0);
+    if (PlatformPutsChildrenIntoJobs(s)) {
+        EXPECT_TRUE(IsProcessInJob(tool, NULL, &inJob) && inJob);
+        s.Close();
+        EXPECT_EQ(WaitForSingleObject(tool, 2000), (DWORD)WAIT_OBJECT_0);
+    } else
+        printf("[ this platform puts no child into a job: the tool cannot be tied to the loader's end here ]\n");
     TerminateProcess(tool, 0);
     CloseHandle(tool);
 }
