@@ -1,4 +1,4 @@
-// Tests of the simulated card's ftd2xx.dll: the cable list as the program reads it, and a pulled cable's state file.
+// Test of the simulated card's ftd2xx.dll where no run of the tool can show it: a pulled cable's state file.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -10,8 +10,6 @@ using namespace testing_support;
 
 namespace {
 
-typedef ULONG(WINAPI* CountFn)(DWORD*);
-typedef ULONG(WINAPI* DetailFn)(DWORD, DWORD*, DWORD*, DWORD*, DWORD*, char*, char*, DWORD*);
 typedef ULONG(WINAPI* OpenFn)(int, void**);
 typedef ULONG(WINAPI* CloseFn)(void*);
 typedef ULONG(WINAPI* BitModeFn)(void*, UCHAR, UCHAR);
@@ -31,33 +29,6 @@ struct Driver {
 };
 
 }  // namespace
-
-TEST(Driver, ListsTheCablesToTheProgramByOrdinalAsItsSettingsSay)
-{
-    Driver d;
-    const struct { const char* settings; DWORD count; const char* details; } cases[] = {
-        { "", 2, "0 6 4036010 VLR0815A Dual RS232-HS A|0 6 4036010 VLR0815B Dual RS232-HS B|2 0 0  |" },
-        { "[Driver]\r\nCount=3\r\nDescription0=Cable\r\nFailDetailIndex=1\r\n", 3,
-          "0 6 4036010 SI0A Cable|4 0 0  |0 6 4036010 SI2A Stand-in JTAG Cable 2|" },
-    };
-    DWORD n = 0;
-    for (const auto& c : cases) {
-        WriteFileText(d.dir + "simulated-card.ini", c.settings);
-        ASSERT_EQ(d.Get<CountFn>(MAKEINTRESOURCEA(70))(&n), 0u);
-        EXPECT_EQ(n, c.count);
-        std::string details;
-        for (DWORD i = 0; i < 3; i++) {
-            DWORD flags = 0, type = 0, id = 0, location = 0, handle = 0;
-            char serial[16] = "", description[64] = "", line[128];
-            ULONG status = d.Get<DetailFn>(MAKEINTRESOURCEA(72))(i, &flags, &type, &id, &location, serial, description, &handle);
-            snprintf(line, sizeof line, "%lu %lu %lx %s %s|", status, type, id, serial, description);
-            details += line;
-        }
-        EXPECT_EQ(details, c.details);
-    }
-    ASSERT_EQ(d.Get<CountFn>("FT_CreateDeviceInfoList")(&n), 0u);  // the tool's count is not the program's call
-    EXPECT_EQ(ReadFileText(d.dir + "ftd2xx-calls.log"), "70\r\n72 0\r\n72 1\r\n72 2\r\n70\r\n72 0\r\n72 1\r\n72 2\r\n");
-}
 
 // A tool ended from outside while its cable is pulled still leaves what the card did before it in the state file.
 TEST(Driver, APulledCableWritesTheStateFileAtOnce)
