@@ -585,7 +585,8 @@ TEST_F(MainWindow, ConsoleWindowHoldsAllTheToolPrintedAndStaysWhereThePersonLeft
 
     // Beside a Main window at the work area's right edge its caption would be out of reach: it opens as close
     // as fits, at the edge.
-    MONITORINFO m = { sizeof m };
+    MONITORINFO m = {};
+    m.cbSize = sizeof m;
     GetMonitorInfoA(MonitorFromWindow(window, MONITOR_DEFAULTTOPRIMARY), &m);
     WriteFileText(ini, "[DlgPosition]\r\nX=" + std::to_string(m.rcWork.right - Width(window)) + "\r\nY=50\r\n");
     Open();
