@@ -107,6 +107,12 @@ static BOOL CALLBACK MatchWindow(HWND window, LPARAM data)
     return TRUE;
 }
 
+bool EndsWith(const std::string& text, const char* tail)
+{
+    size_t length = std::strlen(tail);
+    return text.size() >= length && text.compare(text.size() - length, length, tail) == 0;
+}
+
 HWND FindProcessWindow(DWORD pid, const char* className)
 {
     WindowSearch search = { pid, className, NULL };

@@ -31,6 +31,7 @@ std::string Format(const char* format, double a, double b = 0.0, double c = 0.0,
 
 void WriteText(const std::string& path, const std::string& text);
 std::string ReadText(const std::string& path);
+bool EndsWith(const std::string& text, const char* tail);
 void CopyInto(const std::string& fromDir, const std::string& dir, const char* name);
 
 HWND FindProcessWindow(DWORD pid, const char* className);

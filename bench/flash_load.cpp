@@ -3,7 +3,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <cstring>
 
 #include "app/loader_state.h"
 #include "card_files.h"
@@ -107,12 +106,6 @@ static std::string CardFault(const FlashSetting& setting)
     if (card.frameCrc != setting.frameCrc || card.frameLength != setting.frameLength)
         return "the FPGA runs another design booted from the flash";
     return "";
-}
-
-static bool EndsWith(const std::string& text, const char* tail)
-{
-    size_t length = std::strlen(tail);
-    return text.size() >= length && text.compare(text.size() - length, length, tail) == 0;
 }
 
 // The log's last two lines, on one line.

@@ -27,12 +27,6 @@ static size_t CountToolRuns(const std::string& dir)
 // now and then; the program reports it and goes on, and so does the bench, counting it.
 enum Outcome { OUTCOME_LOADED, OUTCOME_REFUSED, OUTCOME_FAILED };
 
-static bool EndsWith(const std::string& text, const char* tail)
-{
-    size_t length = std::strlen(tail);
-    return text.size() >= length && text.compare(text.size() - length, length, tail) == 0;
-}
-
 static Outcome LoadOutcome(const std::string& log, size_t lengthBefore)
 {
     if (log.size() <= lengthBefore)
