@@ -73,11 +73,9 @@ static bool StartSlow(Session& s)
            WaitFor([&] { return GetForegroundWindow() == s.w && IsChild(s.w, p.Thread().hwndFocus) && !WaitsForPaint(s.w); });
 }
 // A Load as a posted click on its button, so that the test goes on while it runs.
-static void PostLoad(Session& s) { PostMessageA(s.w, WM_COMMAND, MAKEWPARAM(4001, BN_CLICKED), (LPARAM)GetDlgItem(s.w, 4001)); }
 
 // The XC3SProg Console's window (its text is its control 100); a hit-test point of a window's frame (HTCAPTION, HTCLOSE ...), found
 // by asking the window along the row at the given height, from the right.
-static HWND Console(Session& s) { return FindProcessWindow(s.process.dwProcessId, "VLR_ConsoleClass", 5000); }
 static bool FramePoint(HWND window, LRESULT part, LONG y, POINT* found)
 {
     DWORD_PTR hit = 0;
@@ -150,14 +148,14 @@ TEST(Input, InTheConsoleASelectionOutlastsOutputAndCtrlCCopiesItOrAsksBeforeItSt
     ConfigureTool(s.dir, "[When1]\r\nMatch=-I \"\r\nProgress=\\t\\t\\tWriting data page #/80 at flash page #\r\nSteps=80\r\n"
                          "StepMs=100\r\n[When2]\r\nMatch=-R\r\nWaitMs=15000\r\n");
     Click(s.w, 4025);
-    ASSERT_NE(Console(s), (HWND)NULL);
+    ASSERT_NE(s.Console(), (HWND)NULL);
     Click(s.w, 4014);
     Click(s.w, 4026);
-    PostLoad(s);
+    PostCommand(s.w, 4001);
     ASSERT_TRUE(WaitFor([&] { return StartedToolRuns(s.dir) == 2 && ProgressPage(s) > 0; }));
     HANDLE tool = OpenToolProcess(s.process.dwProcessId);
     ASSERT_NE(tool, (HANDLE)NULL);
-    HWND console = Console(s), text = GetDlgItem(Console(s), 100);
+    HWND console = s.Console(), text = GetDlgItem(console, 100);
     for (bool focused : { true, false }) {
         SCOPED_TRACE(focused ? "focused" : "while the Main window was active");
         ASSERT_TRUE(p.Front(console, text));
@@ -245,12 +243,12 @@ TEST(Input, WhileThePersonActsDuringARunTheRunGoesOnBeingWatched)
         lines += "line " + std::to_string(i) + "\\r\\n";
     ConfigureTool(s.dir, lines + "\r\nProgress=\\t\\t\\tWriting data page #/120 at flash page #\r\nSteps=120\r\nStepMs=100\r\n");
     Click(s.w, 4025);
-    ASSERT_NE(Console(s), (HWND)NULL);
+    ASSERT_NE(s.Console(), (HWND)NULL);
     const std::string loader = s.dir + s.exe;
     HANDLE tool = NULL;
     auto startRun = [&](size_t runs) {
         SetForegroundWindow(s.w);
-        PostLoad(s);
+        PostCommand(s.w, 4001);
         return WaitFor([&] { return StartedToolRuns(s.dir) == runs; }) && (tool = OpenToolProcess(s.process.dwProcessId)) &&
                WaitFor([&] { return ProgressPage(s) > 0; });
     };
@@ -267,7 +265,7 @@ TEST(Input, WhileThePersonActsDuringARunTheRunGoesOnBeingWatched)
     POINT at;
     ASSERT_TRUE(FramePoint(s.w, HTCLOSE, CaptionRow(s.w), &at));
     p.ClickAt(at, Rect(s.w));
-    HWND console = Console(s);
+    HWND console = s.Console();
     ASSERT_TRUE(console && WaitFor([&] { return IsDlgButtonChecked(s.w, 4025) == BST_CHECKED; }));
     for (bool minimised : { true, false }) {
         if (minimised)
@@ -300,7 +298,7 @@ TEST(Input, WhileThePersonActsDuringARunTheRunGoesOnBeingWatched)
                                      Person::Mouse(moved) }, moved)) << "while the caption was held";
     EXPECT_TRUE(WaitFor([&] { return Rect(s.w).left == before.left + 40 && Rect(s.w).top == before.top + 30; }));
     // The console's scroll bar held down at its upper arrow.
-    HWND text = GetDlgItem(Console(s), 100);
+    HWND text = GetDlgItem(s.Console(), 100);
     POINT arrow;
     ASSERT_TRUE(FramePoint(text, HTVSCROLL, Rect(text).top + GetSystemMetrics(SM_CYVSCROLL) / 2 + 2, &arrow));
     EXPECT_TRUE(holdAndWatch(arrow, { Person::Mouse(arrow, MOUSEEVENTF_LEFTDOWN) }, arrow)) << "while the scroll bar was held";

@@ -100,7 +100,7 @@ TEST(RealTool, TheConsoleShowsTheToolsOwnWords)
         return at == std::string::npos ? text : text.replace(at, text.find(" ms", at) - at, "Programming time ...");
     };
     Click(s.w, 4025);
-    HWND text = GetDlgItem(FindProcessWindow(s.process.dwProcessId, "VLR_ConsoleClass", 5000), 100);
+    HWND text = GetDlgItem(s.Console(), 100);
     EXPECT_EQ(shown(WindowText(text)), shown(printed));
     EXPECT_EQ(exitCode, 0u);
     for (const char* words : { "Using FTD2XX, ", "Device IDCODE = 0x22620093\tDesc: XC3S400AN\r\n", "Bitstream length: 1885856 bits" })

@@ -14,7 +14,7 @@ using namespace testing_support;
 
 // Posted, as a person's click would arrive; the test goes on while the Load runs.
 static void PostLoad(const Session& s)
-{ SetDlgItemTextA(s.w, 4003, s.bitstream.c_str()); PostMessageA(s.w, WM_COMMAND, MAKEWPARAM(4001, BN_CLICKED), (LPARAM)GetDlgItem(s.w, 4001)); }
+{ SetDlgItemTextA(s.w, 4003, s.bitstream.c_str()); PostCommand(s.w, 4001); }
 
 // While the tool runs the window answers, paints, shows the progress and starts or ends nothing; afterwards it
 // reports failures the tool only printed in the tool's own words, and reads floods of output to the end.
@@ -65,7 +65,7 @@ TEST(Watch, WhileTheToolRunsTheWindowAnswersAndStartsNothingAfterwardsItReportsW
     EXPECT_EQ(std::to_string(StartedToolRuns(s.dir)) + std::to_string(IsDlgButtonChecked(s.w, 4026)) +
               std::to_string(IsDlgButtonChecked(s.w, 4007)) + std::to_string(s.WaitForExit(500) == STILL_ACTIVE) +
               std::to_string(IsDlgButtonChecked(s.w, 4025)) +
-              std::to_string(FindProcessWindow(s.process.dwProcessId, "VLR_ConsoleClass") != NULL), "100111");
+              std::to_string(s.Console(0) != NULL), "100111");
     EXPECT_EQ(IniValues(s.ini, {"Advanced/Load_FPGA_after_loading_Flash"}), "<missing>");
     EXPECT_TRUE(SendMessageTimeoutA(s.w, WM_QUERYENDSESSION, 0, 0, SMTO_ABORTIFHUNG, 2000, &answer) && answer == TRUE);
 
@@ -105,7 +105,7 @@ TEST(Watch, WhileTheToolRunsTheWindowAnswersAndStartsNothingAfterwardsItReportsW
     ASSERT_GT(memory, 0);
     EXPECT_LT(peakPrivateBytes() - memory, 1024 * 1024);
     Click(s.w, 4025);
-    HWND text = GetDlgItem(FindProcessWindow(s.process.dwProcessId, "VLR_ConsoleClass", 5000), 100);
+    HWND text = GetDlgItem(s.Console(), 100);
     // Its last lines, selected and copied as a person would: the whole text (600 KB) across processes is more
     // than Wine 10 in WoW64 mode can pass (it takes the window's process down trying), and Wine 8 cuts lines
     // that EM_GETLINE passes across; Windows passes both.

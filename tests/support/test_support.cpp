@@ -173,6 +173,8 @@ void Session::Close()
     process = {};
 }
 
+HWND Session::Console(DWORD waitMs) const { return FindProcessWindow(process.dwProcessId, "VLR_ConsoleClass", waitMs); }
+
 std::string WindowText(HWND window)
 {
     std::string text((size_t)SendMessageA(window, WM_GETTEXTLENGTH, 0, 0) + 1, '\0');

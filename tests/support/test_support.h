@@ -48,6 +48,9 @@ inline bool IsControlVisible(HWND dialog, int id)
 inline LRESULT Command(HWND dialog, int id)
 { return SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), (LPARAM)GetDlgItem(dialog, id)); }
 inline void Click(HWND dialog, int id) { SendMessageA(GetDlgItem(dialog, id), BM_CLICK, 0, 0); }
+// The same WM_COMMAND posted, as a person's click arrives: the caller goes on while the command runs.
+inline void PostCommand(HWND dialog, int id)
+{ PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), (LPARAM)GetDlgItem(dialog, id)); }
 
 // A fresh Program directory with the loader, the simulated card's driver reporting one cable "X", the tool
 // stand-in (unless withTool is false), the helper bitstreams (empty) and the bitstream "my designs\top.bit";
@@ -65,6 +68,8 @@ struct Session {
     // Waits for the end; the exit code, or STILL_ACTIVE when the time ran out.
     DWORD WaitForExit(DWORD milliseconds = 10000);
     void Close();  // ends the loader at once
+    // The loader's XC3SProg Console once it shows, or NULL when it did not within the time.
+    HWND Console(DWORD waitMs = 5000) const;
     // Types path into the bitstream box, presses "Load" and returns the status box.
     std::string Load(const std::string& path)
     { SetDlgItemTextA(w, 4003, path.c_str()); Command(w, 4001); return ControlText(w, 4009); }
